@@ -1,0 +1,42 @@
+// Console services: colours, error reports, clearing, pauses, key waits and
+// the player's typed input. Game::print and Game::printWithTypingEffect live
+// in console.cpp too.
+#ifndef ENGINE_CONSOLE_H_
+#define ENGINE_CONSOLE_H_
+
+#include <string>
+
+// Sets the text colour from a console attribute: 12 bright red, 7 the usual.
+void SetColor(int color);
+
+// Reports a fault in the data: a line break and "Error: " with the message in
+// bright red, the usual colour again, then one key wait. The caller goes on.
+void Error(std::string message);
+
+// Reports a fault that stops the story, like Error, and ends the run with
+// exit status 1.
+[[noreturn]] void FatalError(std::string message);
+
+// Writes text as it stands.
+void Write(const std::string& text);
+
+// Clears the screen.
+void ClearScreen();
+
+// Pauses for `ms` milliseconds; 0 or less does not pause.
+void Pause(int ms);
+
+// Waits for one key and discards it. At the end of input the run ends there,
+// with exit status 0.
+void KeyWait();
+
+// The next word typed at the ">" prompt, or the next whole number typed at a
+// battle's move prompt. At the end of input the run ends there, with exit
+// status 0.
+std::string ReadWord();
+long long ReadNumber();
+
+// How many words and numbers the player has typed so far.
+unsigned long InputsRead();
+
+#endif  // ENGINE_CONSOLE_H_

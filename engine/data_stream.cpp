@@ -1,0 +1,113 @@
+// DataStream: buffered line reading of the data files.
+#include "data_stream.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr size_t kBufferSize = 1 << 16;
+}
+
+DataStream::DataStream(const char* path) : buffer_(kBufferSize) { Open(path); }
+
+DataStream::~DataStream() { Close(); }
+
+void DataStream::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+void DataStream::Open(const char* path) {
+  Close();
+  eof_ = false;
+  begin_ = end_ = 0;
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st;
+  // A directory opens on POSIX systems but cannot be read: treat it as missing.
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return;
+  }
+  fd_ = fd;
+}
+
+bool DataStream::Refill() {
+  begin_ = end_ = 0;
+  if (fd_ < 0) return false;
+  for (;;) {
+    ssize_t n = read(fd_, buffer_.data(), buffer_.size());
+    if (n > 0) {
+      end_ = static_cast<size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return false;  // the end of the data, or a read error, which ends it too
+  }
+}
+
+bool DataStream::ReadLine(std::string* out) {
+  out->clear();
+  if (eof_ || fd_ < 0) {
+    eof_ = true;
+    return false;
+  }
+  bool took_any = false;
+  for (;;) {
+    if (begin_ == end_ && !Refill()) {
+      // The data ended before a line feed: a last line without a line end,
+      // or nothing at all.
+      eof_ = true;
+      return took_any;
+    }
+    const char* start = buffer_.data() + begin_;
+    size_t avail = end_ - begin_;
+    const void* nl = memchr(start, '\n', avail);
+    if (nl == nullptr) {
+      out->append(start, avail);
+      begin_ = end_;
+      took_any = true;
+      continue;
+    }
+    size_t len = static_cast<const char*>(nl) - start;
+    out->append(start, len);
+    begin_ += len + 1;
+    // The carriage return may have come with the previous buffer, so look at
+    // the line itself rather than at the buffer.
+    if (!out->empty() && out->back() == '\r') out->pop_back();
+    return true;
+  }
+}
+
+void DataStream::Rewind() {
+  eof_ = false;
+  begin_ = end_ = 0;
+  if (fd_ >= 0) lseek(fd_, 0, SEEK_SET);
+}
+
+int LineNumber(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() &&
+         (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' ||
+          text[i] == '\r' || text[i] == '\v' || text[i] == '\f')) {
+    ++i;
+  }
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}

@@ -1,0 +1,199 @@
+// Game: script navigation, commands and the choice prompt, conditions.
+#include "game.h"
+
+#include "console.h"
+#include "keywords.h"
+
+bool IsProgressCondition(const std::string& text) {
+  for (const char* keyword : kw::kProgressConditions) {
+    if (text == keyword) return true;
+  }
+  return false;
+}
+
+/* ==== Navigation ======================================================== */
+
+bool Game::findInFile(DataStream& stream, std::string header) {
+  stream.Rewind();
+  ConditionArguments arguments;
+  for (;;) {
+    stream.ReadLine(&line);
+    bool is_argument = arguments.Next(line);
+    if (line == header && !is_argument) return true;
+    if (stream.eof()) break;
+  }
+  Error(header + " does not exist");
+  return false;
+}
+
+void Game::findInSection(std::string sectionHeader, std::string wanted,
+                         DataStream& stream) {
+  // When the section is missing its lookup has reported it and left the
+  // stream at its end, so the reads below find nothing.
+  findInFile(stream, sectionHeader);
+  ConditionArguments arguments;
+  for (;;) {
+    stream.ReadLine(&line);
+    bool is_argument = arguments.Next(line);
+    if (line == wanted) return;
+    if (!is_argument && enteredNewSection()) return;
+    if (stream.eof()) return;
+  }
+}
+
+bool Game::enteredNewSection() { return !line.empty() && line[0] == '|'; }
+
+void Game::findGameBeginning() {
+  for (;;) {
+    script.ReadLine(&line);
+    if (line == kw::kStartLocation || line == kw::kStartDialog ||
+        line == kw::kStartBattle) {
+      break;
+    }
+    if (script.eof()) {
+      // A story without a beginning cannot be played at all.
+      FatalError("missing start statement");
+    }
+  }
+  std::string statement = line;
+  script.ReadLine(&line);
+  if (statement == kw::kStartLocation) {
+    location = kw::kLocationPrefix + line;
+  } else if (statement == kw::kStartDialog) {
+    dialog = kw::kDialogPrefix + line;
+  } else {
+    battle = kw::kBattlePrefix + line;
+  }
+}
+
+void Game::printWholeFile(DataStream& file) {
+  while (!file.eof()) {
+    file.ReadLine(&line);
+    Write(line);
+    Write("\n");
+  }
+  KeyWait();
+}
+
+/* ==== Commands ========================================================== */
+
+namespace {
+
+// The optional count line of the inventory commands and conditions: a line
+// that begins with a digit is the count, and the item's name follows.
+int ReadCountAndName(DataStream& source) {
+  int count = 1;
+  source.ReadLine(&line);
+  if (!line.empty() && line[0] >= '0' && line[0] <= '9') {
+    count = LineNumber(line);
+    source.ReadLine(&line);
+  }
+  return count;
+}
+
+}  // namespace
+
+void Game::checkForCommands(DataStream& source) {
+  if (line == kw::kEnd) {  // command -> "/end"
+    section_running = false;
+  } else if (line == kw::kPause) {  // command -> "/pause"
+    KeyWait();
+  } else if (line == kw::kClear) {  // command -> "/clear"
+    ClearScreen();
+  } else if (line == kw::kWait) {  // command -> "/wait:" milliseconds
+    source.ReadLine(&line);
+    Pause(LineNumber(line));
+  } else if (line == kw::kGetInput) {  // command -> "/get_input"
+    getUserInput();
+  } else if (line == kw::kIf) {  // command -> "/if:" condition ... "/end_if"
+    if (!checkConditions(source)) skipCondition(source);
+  } else if (line == kw::kEndGame) {  // command -> "/end_game"
+    game_running = false;
+  } else if (line == kw::kChangeLocation) {  // command -> "/change_location:" name
+    source.ReadLine(&line);
+    location = kw::kLocationPrefix + line;
+  } else if (line == kw::kChangeDialog) {  // command -> "/change_dialog:" name
+    // Inside the dialog being played, the change is carried past the dialog's
+    // end, and a later change in the same dialog keeps it so; elsewhere the
+    // dialog named is played in the same pass.
+    if (current_section == dialog) {
+      dialog_chained = true;
+    } else if (current_section.compare(0, std::string(kw::kDialogPrefix).size(),
+                                       kw::kDialogPrefix) != 0) {
+      dialog_chained = false;
+    }
+    source.ReadLine(&line);
+    dialog = kw::kDialogPrefix + line;
+  } else if (line == kw::kChangeBattle) {  // command -> "/change_battle:" name
+    source.ReadLine(&line);
+    battle = kw::kBattlePrefix + line;
+    battle_requested = true;
+  } else if (line == kw::kAddToInventory) {  // command -> "/add_to_inventory:" [count] name
+    int count = ReadCountAndName(source);
+    player.AddToInventory(line, count);
+  } else if (line == kw::kTakeFromInventory) {  // command -> "/take_from_inventory:" [count] name
+    int count = ReadCountAndName(source);
+    player.TakeFromInventory(line, count);
+  }
+  // Any other line does nothing, "/end_if" among them.
+}
+
+void Game::getUserInput() {
+  std::string wanted;
+  do {
+    Write(">");
+    wanted = kw::kChoiceMark + ReadWord();
+    findInSection(current_section, wanted, script);
+  } while (line != wanted);
+  // Further answers of the same choice lead to the same block.
+  do {
+    script.ReadLine(&line);
+  } while (line.compare(0, 2, kw::kChoiceMark) == 0);
+  checkForCommands(script);
+}
+
+/* ==== Conditions ======================================================== */
+
+bool Game::checkConditions(DataStream& source) {
+  source.ReadLine(&line);
+  std::string condition = line;
+  if (IsProgressCondition(condition)) {
+    std::string name;
+    source.ReadLine(&name);
+    if (condition == kw::kLocationVisited) return player.LocationWasVisited(name);
+    if (condition == kw::kLocationNotVisited) return !player.LocationWasVisited(name);
+    if (condition == kw::kDialogPlayed) return player.DialogWasPlayed(name);
+    if (condition == kw::kDialogNotPlayed) return !player.DialogWasPlayed(name);
+    if (condition == kw::kBattleWon) return player.BattleWasWon(name);
+    if (condition == kw::kBattleNotWon) return !player.BattleWasWon(name);
+    if (condition == kw::kBattleFought) return player.BattleWasFought(name);
+    return !player.BattleWasFought(name);  // BattleNotFought:
+  }
+  if (condition == kw::kHasInInventory || condition == kw::kHasNotInInventory) {
+    bool wants_held = condition == kw::kHasInInventory;
+    int count = ReadCountAndName(source);
+    return player.HasInInventory(line, count) == wants_held;
+  }
+  Error("condition '" + line + "' not recognized");
+  // An unknown condition's block is passed over, not played as text.
+  return false;
+}
+
+void Game::skipCondition(DataStream& source) {
+  int depth = 1;
+  ConditionArguments arguments;
+  while (depth != 0) {
+    if (!source.ReadLine(&line)) {
+      Error("missing '/end_if' statement");
+      return;
+    }
+    bool is_argument = arguments.Next(line);
+    if (line == kw::kEndIf) {
+      --depth;
+    } else if (line == kw::kIf) {
+      ++depth;
+    } else if (!is_argument && enteredNewSection()) {
+      Error("missing '/end_if' statement");
+    }
+  }
+}

@@ -1,0 +1,218 @@
+// ostrel: the entry point, the process-wide objects and the main loop.
+#include <string>
+#include <vector>
+
+#include "battle.h"
+#include "console.h"
+#include "game.h"
+#include "globals.h"
+#include "keywords.h"
+#include "player.h"
+
+// The process-wide objects, created in this order before main runs and
+// destroyed in the reverse order after it returns.
+DataStream script(kw::kScriptFile);
+DataStream animations(kw::kAnimationsFile);
+DataStream title_screen(kw::kTitleScreenFile);
+DataStream credits(kw::kCreditsFile);
+std::string location;
+std::string dialog;
+std::string battle;
+std::string animation;
+std::string current_section;
+std::string line;
+std::vector<Player::Units> Player::inventory;
+std::vector<std::string> Player::locations_visited;
+std::vector<std::string> Player::dialogs_played;
+std::vector<std::string> Player::battles_fought;
+std::vector<std::string> Player::battles_won;
+int moves = 0;
+int player_action = 0;
+int PC_action = 0;
+int player_health = 0;
+int PC_health = 0;
+bool battle_requested = false;
+
+namespace {
+
+// Plays a location or dialog section from where its lookup left the script,
+// up to the "/end" that clears `section_running`.
+void RunSection(Game& game, bool typed) {
+  game.section_running = true;
+  while (game.section_running) {
+    if (!script.ReadLine(&line)) {
+      // The script ended before "/end" (or the section was not found).
+      Error("missing '/end' statement");
+      return;
+    }
+    if (!line.empty() && line[0] == '/') {
+      game.checkForCommands();
+    } else if (game.enteredNewSection()) {
+      // Ran into the next section: report it and play on.
+      Error("missing '/end' statement");
+    } else if (typed) {
+      game.printWithTypingEffect();
+    } else {
+      game.print();
+    }
+  }
+}
+
+// Fights the battle whose section the script stands in, turn by turn.
+void FightBattle(Battle& engine) {
+  int turn = 1;
+  engine.GetInitialPlayerHP();
+  engine.GetInitialCompHP();
+  engine.GetMovesNum();
+  if (player_health < 0) player_health = 0;
+  if (PC_health < 0) PC_health = 0;
+  if (player_health > 0 && PC_health > 0 && moves < 2) {
+    // With one move every blow is blocked, with none no move can be typed.
+    Error(battle + " needs at least 2 moves");
+    return;
+  }
+  while (player_health != 0 && PC_health != 0) {
+    ClearScreen();
+    if (engine.ParameterPresent(kw::kAnimationSet)) {
+      engine.playAnimation(kw::kStandAnimation);
+    }
+    bool attacking = turn % 2 != 0;
+    if (attacking) {
+      engine.printPlyrAttacksMsg();
+    } else {
+      engine.printPlyrDefendsMsg();
+    }
+    engine.GetPlayerAction();
+    engine.GetCompActionRandom();
+    if (engine.ParameterPresent(kw::kAnimationSet)) {
+      engine.getAnimName(turn, player_action, PC_action);
+      engine.playAnimation(animation);
+    }
+    if (attacking) {
+      if (player_action != PC_action) {
+        engine.printPlyrHitsMsg();
+        --PC_health;
+      } else {
+        engine.printCompBlocksMsg();
+      }
+    } else {
+      if (player_action != PC_action) {
+        engine.printCompHitsMsg();
+        --player_health;
+      } else {
+        engine.printPlyrBlocksMsg();
+      }
+    }
+    engine.printPlayerHP();
+    engine.printCompHP();
+    ++turn;
+    KeyWait();
+  }
+  if (PC_health == 0) {
+    engine.player.SetBattleWon(battle);
+    engine.ReadPlayerWinsParameter();
+  } else {
+    engine.ReadCompWinsParameter();
+  }
+}
+
+// What a pass can change. A pass that asked the player for nothing and left
+// all of it as it was will repeat identically for ever.
+struct PassState {
+  std::string location, dialog, battle;
+  bool section_running, dialog_chained, game_running;
+  size_t visited, played, fought, won;
+  std::vector<Player::Units> inventory;
+  unsigned long inputs;
+
+  static PassState Of(const Game& game) {
+    return PassState{::location,
+                     ::dialog,
+                     ::battle,
+                     game.section_running,
+                     game.dialog_chained,
+                     game.game_running,
+                     Player::locations_visited.size(),
+                     Player::dialogs_played.size(),
+                     Player::battles_fought.size(),
+                     Player::battles_won.size(),
+                     Player::inventory,
+                     InputsRead()};
+  }
+  bool operator==(const PassState& o) const {
+    if (inventory.size() != o.inventory.size()) return false;
+    for (size_t i = 0; i < inventory.size(); ++i) {
+      if (inventory[i].name != o.inventory[i].name ||
+          inventory[i].count != o.inventory[i].count) {
+        return false;
+      }
+    }
+    return location == o.location && dialog == o.dialog &&
+           battle == o.battle && section_running == o.section_running &&
+           dialog_chained == o.dialog_chained &&
+           game_running == o.game_running && visited == o.visited &&
+           played == o.played && fought == o.fought && won == o.won &&
+           inputs == o.inputs;
+  }
+};
+
+// One pass of the main loop: the location, dialog and battle phases.
+void Pass(Game& game, Battle& engine) {
+  PassState before = PassState::Of(game);
+  std::string first_section;
+
+  if (dialog.empty() && battle.empty()) {
+    if (location.empty()) FatalError("no location to play");
+    current_section = location;
+    first_section = current_section;
+    game.findInFile(script, location);
+    game.player.SetLocationVisited(location);
+    RunSection(game, false);
+  }
+
+  if (!dialog.empty()) {
+    current_section = dialog;
+    if (first_section.empty()) first_section = current_section;
+    game.findInFile(script, dialog);
+    game.player.SetDialogPlayed(dialog);
+    RunSection(game, true);
+    if (game.dialog_chained) {
+      game.dialog_chained = false;
+    } else {
+      dialog.clear();
+    }
+  }
+
+  if (!battle.empty()) {
+    current_section = battle;
+    if (first_section.empty()) first_section = current_section;
+    bool found = game.findInFile(script, battle);
+    game.player.SetBattleFought(battle);
+    // A missing battle has been reported by its lookup and is not fought.
+    battle_requested = false;
+    engine.game_running = true;
+    if (found) FightBattle(engine);
+    // "/end_game" in a result text or an animation ends the game too, and
+    // "/change_battle:" there sends the story into the next battle.
+    if (!engine.game_running) game.game_running = false;
+    if (!battle_requested) battle.clear();
+  }
+
+  if (game.game_running && PassState::Of(game) == before) {
+    FatalError(first_section + " repeats for ever without asking the player anything");
+  }
+}
+
+}  // namespace
+
+int main() {
+  Game game;
+  if (!script.is_open()) Error("missing script file");
+  Battle engine;
+  if (title_screen.is_open()) game.printWholeFile(title_screen);
+  game.findGameBeginning();
+  game.game_running = true;
+  while (game.game_running) Pass(game, engine);
+  if (credits.is_open()) game.printWholeFile(credits);
+  return 0;
+}

@@ -1,0 +1,143 @@
+// Pure parts of the terminal layer: word queue, UTF-8, colours, byte input.
+#include "terminal_input.h"
+
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' ||
+         c == '\f';
+}
+
+void TokenQueue::SkipBlanks() {
+  while (pos_ < line_.size() && IsBlank(line_[pos_])) ++pos_;
+}
+
+bool TokenQueue::TakeWord(std::string* word) {
+  SkipBlanks();
+  if (pos_ >= line_.size()) return false;
+  size_t start = pos_;
+  while (pos_ < line_.size() && !IsBlank(line_[pos_])) ++pos_;
+  word->assign(line_, start, pos_ - start);
+  return true;
+}
+
+bool TokenQueue::TakeNumber(long long* value) {
+  // Far beyond any 32-bit move, and far from overflowing while digits add up.
+  constexpr long long kLimit = 1LL << 40;
+  for (;;) {
+    SkipBlanks();
+    if (pos_ >= line_.size()) return false;
+    size_t i = pos_;
+    bool negative = false;
+    if (line_[i] == '+' || line_[i] == '-') {
+      negative = line_[i] == '-';
+      ++i;
+    }
+    size_t digits_start = i;
+    long long number = 0;
+    while (i < line_.size() && line_[i] >= '0' && line_[i] <= '9') {
+      number = number * 10 + (line_[i] - '0');
+      if (number > kLimit) number = kLimit;
+      ++i;
+    }
+    if (i > digits_start) {
+      pos_ = i;
+      *value = negative ? -number : number;
+      return true;
+    }
+    // No digit: the whole word goes.
+    while (pos_ < line_.size() && !IsBlank(line_[pos_])) ++pos_;
+  }
+}
+
+size_t Utf8CharLength(const std::string& text, size_t pos) {
+  auto byte = [&](size_t i) -> unsigned {
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0x100;
+  };
+  unsigned lead = byte(pos);
+  size_t length;
+  unsigned low = 0x80, high = 0xBF;  // range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 1;
+  }
+  if (byte(pos + 1) < low || byte(pos + 1) > high) return 1;
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF) return 1;
+  }
+  return length;
+}
+
+std::string SgrForAttribute(int attribute) {
+  attribute &= 0xFFFF;
+  if (attribute == 7) return "\x1b[0m";
+  // Console colour bits are blue 1, green 2, red 4; ANSI numbers them red 1,
+  // green 2, blue 4.
+  auto ansi = [](int bits) {
+    return ((bits & 4) ? 1 : 0) | (bits & 2) | ((bits & 1) ? 4 : 0);
+  };
+  int text = attribute & 0xF;
+  int background = (attribute >> 4) & 0xF;
+  std::string sgr = "\x1b[";
+  sgr += std::to_string(((text & 8) ? 90 : 30) + ansi(text));
+  if (background != 0) {
+    sgr += ';';
+    sgr += std::to_string(((background & 8) ? 100 : 40) + ansi(background));
+  }
+  sgr += 'm';
+  return sgr;
+}
+
+bool ByteReader::Fill() {
+  begin_ = end_ = 0;
+  if (at_end_) return false;
+  for (;;) {
+    ssize_t n = read(fd_, buffer_, sizeof buffer_);
+    if (n > 0) {
+      end_ = static_cast<size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    // The end of input, or an error such as a terminal that hung up.
+    at_end_ = true;
+    return false;
+  }
+}
+
+bool ByteReader::Next(char* c) {
+  if (begin_ == end_ && !Fill()) return false;
+  *c = buffer_[begin_++];
+  return true;
+}
+
+bool ByteReader::ReadLine(std::string* line) {
+  line->clear();
+  char c;
+  while (Next(&c)) {
+    line->push_back(c);
+    if (c == '\n') return true;
+  }
+  return !line->empty();
+}
+
+bool ByteReader::Ready(int timeout_ms) {
+  if (begin_ < end_) return true;
+  if (at_end_) return false;
+  struct pollfd p = {fd_, POLLIN, 0};
+  for (;;) {
+    int r = poll(&p, 1, timeout_ms);
+    if (r < 0 && errno == EINTR) continue;
+    return r > 0;
+  }
+}

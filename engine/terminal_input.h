@@ -1,0 +1,71 @@
+// Pure parts of the terminal layer, shared by every implementation: the queue
+// of typed words, UTF-8 character lengths, colour sequences, and reading the
+// player's lines from a file descriptor.
+#ifndef ENGINE_TERMINAL_INPUT_H_
+#define ENGINE_TERMINAL_INPUT_H_
+
+#include <cstddef>
+#include <string>
+
+// Blank space between words: space, tab, line feed, carriage return, vertical
+// tab and form feed.
+bool IsBlank(char c);
+
+// The rest of the player's current input line. Words and numbers are taken
+// from it the way `std::cin >> word` takes them; what is left stays queued for
+// the next read of a word or number.
+class TokenQueue {
+ public:
+  void SetLine(std::string line) {
+    line_ = std::move(line);
+    pos_ = 0;
+  }
+  // Takes the next word. Returns false, leaving the queue empty, when the
+  // line holds no word any more.
+  bool TakeWord(std::string* word);
+  // Takes the next number: an optional sign and at least one digit at the
+  // start of a word. A word without such a start is discarded whole, and
+  // what follows the digits stays queued. Returns false when the line holds
+  // no number any more.
+  bool TakeNumber(long long* value);
+
+ private:
+  void SkipBlanks();
+  std::string line_;
+  size_t pos_ = 0;
+};
+
+// The length of the character that starts at `pos`: a whole UTF-8 sequence
+// where the bytes form a valid one, otherwise 1.
+size_t Utf8CharLength(const std::string& text, size_t pos);
+
+// The ANSI SGR sequence for a console character attribute: 7 is the
+// terminal's normal colour, the low four bits the text colour (1 blue, 2
+// green, 4 red, 8 bright) and the next four the background, 0 meaning the
+// terminal's own.
+std::string SgrForAttribute(int attribute);
+
+// Reads bytes from a file descriptor through a buffer, for input that is no
+// terminal (a pipe or a file) and for the raw bytes of a terminal.
+class ByteReader {
+ public:
+  explicit ByteReader(int fd) : fd_(fd) {}
+  // Reads one byte. Returns false at the end of input.
+  bool Next(char* c);
+  // Reads up to and including the next line feed, or to the end of input.
+  // Returns false when nothing at all was left.
+  bool ReadLine(std::string* line);
+  // True when a byte can be read at once, waiting at most `timeout_ms`.
+  bool Ready(int timeout_ms);
+  bool at_end() const { return at_end_; }
+
+ private:
+  bool Fill();
+  int fd_;
+  bool at_end_ = false;
+  char buffer_[4096];
+  size_t begin_ = 0;
+  size_t end_ = 0;
+};
+
+#endif  // ENGINE_TERMINAL_INPUT_H_

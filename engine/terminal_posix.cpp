@@ -1,0 +1,287 @@
+// The terminal layer on POSIX systems: raw mode, colours, pauses and input.
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "terminal.h"
+#include "terminal_input.h"
+
+namespace {
+
+// State the signal handlers read: only plain flags and the saved settings.
+struct termios g_saved_mode;
+volatile sig_atomic_t g_raw_active = 0;
+volatile sig_atomic_t g_color_changed = 0;
+
+const char kResetColor[] = "\x1b[0m";
+
+void WriteAll(const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(STDOUT_FILENO, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return;  // nowhere to show it; the run goes on
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
+// Async-signal-safe: only tcsetattr and write.
+void RestoreTerminal() {
+  if (g_color_changed) {
+    WriteAll(kResetColor, sizeof kResetColor - 1);
+    g_color_changed = 0;
+  }
+  if (g_raw_active) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_mode);
+    g_raw_active = 0;
+  }
+}
+
+void EnterRawMode() {
+  struct termios raw = g_saved_mode;
+  // Keys are read one at a time and shown only by the line editor below;
+  // ISIG stays on so that Ctrl-C and Ctrl-Z keep working.
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  // TCSANOW, not TCSAFLUSH: keys typed ahead stay queued.
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) g_raw_active = 1;
+}
+
+void OnSuspend(int) {
+  int saved_errno = errno;
+  bool was_raw = g_raw_active;
+  RestoreTerminal();
+  signal(SIGTSTP, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(SIGTSTP);
+  // Resumed: back to the engine's mode.
+  signal(SIGTSTP, OnSuspend);
+  if (was_raw) EnterRawMode();
+  errno = saved_errno;
+}
+
+void OnFatalSignal(int sig) {
+  RestoreTerminal();
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+class PosixTerminal {
+ public:
+  PosixTerminal() : input_(STDIN_FILENO) {
+    stdin_tty_ = isatty(STDIN_FILENO) == 1;
+    stdout_tty_ = isatty(STDOUT_FILENO) == 1;
+    const char* no_color = getenv("NO_COLOR");
+    const char* term = getenv("TERM");
+    color_ = stdout_tty_ && !(no_color != nullptr && no_color[0] != '\0') &&
+             !(term != nullptr && strcmp(term, "dumb") == 0);
+    if (stdin_tty_ && tcgetattr(STDIN_FILENO, &g_saved_mode) == 0) {
+      for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(sig, OnFatalSignal);
+      signal(SIGTSTP, OnSuspend);
+      EnterRawMode();
+    }
+  }
+  ~PosixTerminal() {
+    Flush();
+    RestoreTerminal();
+  }
+
+  void Write(const char* data, size_t size) { out_.append(data, size); }
+  void Flush() {
+    if (!out_.empty()) WriteAll(out_.data(), out_.size());
+    out_.clear();
+  }
+
+  void SetColor(int attribute) {
+    if (!color_) return;
+    std::string sgr = SgrForAttribute(attribute);
+    out_ += sgr;
+    g_color_changed = sgr != kResetColor;
+  }
+
+  void ClearScreen() {
+    if (stdout_tty_) {
+      out_ += "\x1b[H\x1b[2J\x1b[3J";
+    } else {
+      out_ += '\f';
+    }
+  }
+
+  void Sleep(int ms) {
+    if (ms <= 0) return;
+    Flush();
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    // Pauses that follow each other closely (the typing effect) are timed
+    // from the previous deadline, so the small cost of writing does not add
+    // up over a line.
+    long long now_ns = now.tv_sec * 1000000000LL + now.tv_nsec;
+    long long base = now_ns;
+    if (chain_pauses_ && now_ns >= deadline_ns_ &&
+        now_ns - deadline_ns_ < 20000000LL) {
+      base = deadline_ns_;
+    }
+    deadline_ns_ = base + ms * 1000000LL;
+    struct timespec until;
+    until.tv_sec = static_cast<time_t>(deadline_ns_ / 1000000000LL);
+    until.tv_nsec = static_cast<long>(deadline_ns_ % 1000000000LL);
+    // An interrupted pause goes on until its deadline.
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) ==
+           EINTR) {
+    }
+    chain_pauses_ = true;
+  }
+
+  bool WaitKey() {
+    Flush();
+    chain_pauses_ = false;
+    char c;
+    if (!input_.Next(&c)) return false;
+    if (stdin_tty_) ReadRestOfKey(c);
+    return true;
+  }
+
+  bool ReadWord(std::string* word) {
+    while (!queue_.TakeWord(word)) {
+      if (!NextLine()) return false;
+    }
+    return true;
+  }
+
+  bool ReadNumber(long long* value) {
+    while (!queue_.TakeNumber(value)) {
+      if (!NextLine()) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool NextLine() {
+    Flush();
+    chain_pauses_ = false;
+    std::string line;
+    bool ok = stdin_tty_ ? EditLine(&line) : input_.ReadLine(&line);
+    if (!ok) return false;
+    queue_.SetLine(std::move(line));
+    return true;
+  }
+
+  // A key is one press: an escape sequence or a whole UTF-8 character.
+  void ReadRestOfKey(char first) {
+    unsigned char lead = static_cast<unsigned char>(first);
+    char c;
+    if (lead == 0x1b) {
+      // A lone Escape has nothing right behind it.
+      if (!input_.Ready(30) || !input_.Next(&c)) return;
+      if (c == 'O') {
+        if (input_.Ready(30)) input_.Next(&c);
+      } else if (c == '[') {
+        // Parameters and intermediates up to the final byte.
+        while (input_.Ready(30) && input_.Next(&c)) {
+          unsigned char u = static_cast<unsigned char>(c);
+          if (u >= 0x40 && u <= 0x7e) break;
+        }
+      }
+      return;
+    }
+    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    for (size_t i = 1; i < length && input_.Ready(30); ++i) input_.Next(&c);
+  }
+
+  // Reads one line at the terminal, showing what is typed. Backspace erases
+  // the last character, Ctrl-U the whole line, Enter ends it; Ctrl-D on an
+  // empty line is the end of input.
+  bool EditLine(std::string* line) {
+    line->clear();
+    char c;
+    for (;;) {
+      if (!input_.Next(&c)) return !line->empty();
+      unsigned char u = static_cast<unsigned char>(c);
+      if (c == '\n' || c == '\r') {
+        line->push_back('\n');
+        Echo("\n", 1);
+        return true;
+      }
+      if (u == 0x04) {
+        if (line->empty()) return false;
+        continue;
+      }
+      if (u == 0x7f || u == 0x08) {
+        EraseLastCharacter(line);
+        continue;
+      }
+      if (u == 0x15) {
+        while (!line->empty()) EraseLastCharacter(line);
+        continue;
+      }
+      if (u == 0x1b) {
+        ReadRestOfKey(c);  // arrows and the like do nothing here
+        continue;
+      }
+      if (u < 0x20 && c != '\t') continue;
+      line->push_back(c);
+      Echo(&c, 1);
+    }
+  }
+
+  void EraseLastCharacter(std::string* line) {
+    if (line->empty()) return;
+    // Step back over UTF-8 continuation bytes to the start of the character.
+    size_t start = line->size() - 1;
+    while (start > 0 && (static_cast<unsigned char>((*line)[start]) & 0xC0) == 0x80) {
+      --start;
+    }
+    if (Utf8CharLength(*line, start) != line->size() - start) start = line->size() - 1;
+    line->erase(start);
+    Echo("\b \b", 3);
+  }
+
+  void Echo(const char* data, size_t size) { WriteAll(data, size); }
+
+  ByteReader input_;
+  TokenQueue queue_;
+  std::string out_;
+  bool stdin_tty_ = false;
+  bool stdout_tty_ = false;
+  bool color_ = false;
+  bool chain_pauses_ = false;
+  long long deadline_ns_ = 0;
+};
+
+PosixTerminal& Terminal() {
+  static PosixTerminal terminal;
+  return terminal;
+}
+
+// The terminal takes the engine's mode as the program starts, before the
+// title screen, and gives it back when the program ends.
+[[maybe_unused]] const bool g_started = (Terminal(), true);
+
+}  // namespace
+
+void TermWrite(const char* data, size_t size) { Terminal().Write(data, size); }
+void TermFlush() { Terminal().Flush(); }
+void TermSetColor(int attribute) { Terminal().SetColor(attribute); }
+void TermClearScreen() { Terminal().ClearScreen(); }
+void TermSleep(int ms) { Terminal().Sleep(ms); }
+bool TermWaitKey() { return Terminal().WaitKey(); }
+bool TermReadWord(std::string* word) { return Terminal().ReadWord(word); }
+bool TermReadNumber(long long* value) { return Terminal().ReadNumber(value); }
+std::time_t TermTime() { return time(nullptr); }
+
+void TermEndRun(int status) {
+  Terminal().Flush();
+  RestoreTerminal();
+  std::exit(status);
+}

@@ -1,0 +1,100 @@
+// The replay terminal: output as a piped run writes it, input from standard
+// input by the rules of a pipe, and no real pauses.
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "replay_terminal.h"
+#include "terminal.h"
+#include "terminal_input.h"
+
+namespace {
+
+ByteReader g_input(STDIN_FILENO);
+TokenQueue g_queue;
+std::string g_out;
+
+void Mark(const std::string& text) {
+  if (Replay().trace) g_out += "[[" + text + "]]";
+}
+
+bool NextLine() {
+  std::string text;
+  if (!g_input.ReadLine(&text)) return false;
+  g_queue.SetLine(text);
+  return true;
+}
+
+}  // namespace
+
+ReplayOptions& Replay() {
+  static ReplayOptions options;
+  return options;
+}
+
+void TermWrite(const char* data, size_t size) { g_out.append(data, size); }
+
+void TermFlush() {
+  size_t done = 0;
+  while (done < g_out.size()) {
+    ssize_t n = write(STDOUT_FILENO, g_out.data() + done, g_out.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  g_out.clear();
+}
+
+void TermSetColor(int attribute) { Mark("color " + std::to_string(attribute)); }
+
+void TermClearScreen() {
+  if (Replay().trace) {
+    Mark("clear");
+  } else {
+    g_out += '\f';
+  }
+}
+
+void TermSleep(int ms) {
+  if (ms <= 0) return;
+  if (Replay().show_pauses || Replay().trace) {
+    g_out += "[[sleep " + std::to_string(ms) + "]]";
+  }
+}
+
+bool TermWaitKey() {
+  char c;
+  if (!g_input.Next(&c)) {
+    Mark("end of input");
+    return false;
+  }
+  Mark("key");
+  return true;
+}
+
+bool TermReadWord(std::string* word) {
+  while (!g_queue.TakeWord(word)) {
+    if (!NextLine()) {
+      Mark("end of input");
+      return false;
+    }
+  }
+  Mark("word " + *word);
+  return true;
+}
+
+bool TermReadNumber(long long* value) {
+  while (!g_queue.TakeNumber(value)) {
+    if (!NextLine()) {
+      Mark("end of input");
+      return false;
+    }
+  }
+  Mark("number " + std::to_string(*value));
+  return true;
+}
+
+std::time_t TermTime() {
+  return Replay().fixed_time ? Replay().time : time(nullptr);
+}
+
+void TermEndRun(int status) { throw RunEnded{status}; }

@@ -1,0 +1,26 @@
+// The replay terminal: a double of the terminal layer that never waits.
+#ifndef TOOLS_REPLAY_TERMINAL_H_
+#define TOOLS_REPLAY_TERMINAL_H_
+
+#include <ctime>
+
+struct ReplayOptions {
+  // Write every pause as a marker "[[sleep N]]" where it happens.
+  bool show_pauses = false;
+  // Also mark key waits, clear screens, colour changes, every word and number
+  // read, the end of input and the exit status, for the scenario tests.
+  bool trace = false;
+  // The clock reads `time` instead of the calendar time.
+  bool fixed_time = false;
+  std::time_t time = 0;
+};
+
+// The options in force; set them before the run starts.
+ReplayOptions& Replay();
+
+// Thrown by TermEndRun so that the run can end wherever it stands.
+struct RunEnded {
+  int status;
+};
+
+#endif  // TOOLS_REPLAY_TERMINAL_H_
