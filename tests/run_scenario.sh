@@ -5,8 +5,9 @@
 #   run_scenario.sh REPLAY_BINARY SCENARIO_DIR
 #
 # The scenario directory holds the story files, `input` (standard input, empty
-# when absent), `expected` (the trace transcript) and optionally `args`
-# (extra options for the replay tool, such as "--time 1000").
+# when absent), `expected` (the trace transcript, which ends with the exit
+# status) and optionally `args` (more options for the replay tool, such as
+# "--time 1000"). Set OSTREL_BLESS=1 to rewrite `expected` from the run.
 set -u
 replay=$1
 dir=$2
@@ -14,21 +15,29 @@ input=$dir/input
 [ -f "$input" ] || input=/dev/null
 args=()
 [ -f "$dir/args" ] && read -r -a args < "$dir/args"
-actual=$(mktemp)
-trap 'rm -f "$actual"' EXIT
-"$replay" --trace "${args[@]}" "$dir" < "$input" > "$actual"
-if cmp -s "$dir/expected" "$actual"; then
-  exit 0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$replay" --trace "${args[@]}" "$dir" < "$input" > "$work/out" 2> "$work/err"
+status=$?
+failed=0
+if [ -s "$work/err" ]; then
+  echo "the run wrote to standard error:"
+  head -n 40 "$work/err"
+  failed=1
 fi
-echo "transcript differs from $dir/expected"
-# Show the first differing line, as it stands in both.
-exp_lines=$(mktemp); act_lines=$(mktemp)
-trap 'rm -f "$actual" "$exp_lines" "$act_lines"' EXIT
-cat -A "$dir/expected" > "$exp_lines"
-cat -A "$actual" > "$act_lines"
-diff "$exp_lines" "$act_lines" | head -n 20
-if [ -n "${OSTREL_BLESS:-}" ]; then
-  cp "$actual" "$dir/expected"
-  echo "(expected transcript rewritten)"
+# The transcript names the exit status; the process must agree.
+marked=$(tail -c 20 "$work/out" | sed -n 's/.*\[\[exit \([0-9]*\)\]\]$/\1/p')
+if [ "$marked" != "$status" ]; then
+  echo "exit status $status, transcript says '${marked}'"
+  failed=1
 fi
-exit 1
+if ! cmp -s "$dir/expected" "$work/out"; then
+  echo "transcript differs from $dir/expected (< expected, > actual):"
+  diff <(cat -A "$dir/expected" 2>/dev/null) <(cat -A "$work/out") | head -n 30
+  failed=1
+  if [ -n "${OSTREL_BLESS:-}" ]; then
+    cp "$work/out" "$dir/expected"
+    echo "(expected transcript rewritten)"
+  fi
+fi
+exit $failed
