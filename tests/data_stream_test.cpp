@@ -1,1 +1,136 @@
+// Tests of the line-reading rule and of numbers in data lines.
+#include "data_stream.h"
+
+#include <climits>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "test_util.h"
+
+namespace {
+
+// Every read of the stream until it reports the end: the line, and whether
+// the read found anything.
+std::vector<std::string> ReadAll(DataStream& stream) {
+  std::vector<std::string> lines;
+  std::string line;
+  while (!stream.eof()) {
+    stream.ReadLine(&line);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(DataStreamTest, FileEndingWithLineEndGivesOneMoreEmptyRead) {
+  ScopedTempDir dir;
+  DataStream stream(dir.Write("f", "one\ntwo\n").c_str());
+  EXPECT_EQ(ReadAll(stream), (Lines{"one", "two", ""}));
+}
+
+TEST(DataStreamTest, LastLineWithoutLineEndSetsEndOfFile) {
+  ScopedTempDir dir;
+  DataStream stream(dir.Write("f", "one\ntwo").c_str());
+  std::string line;
+  EXPECT_TRUE(stream.ReadLine(&line));
+  EXPECT_FALSE(stream.eof());
+  EXPECT_TRUE(stream.ReadLine(&line));
+  EXPECT_EQ(line, "two");
+  EXPECT_TRUE(stream.eof());
+  EXPECT_FALSE(stream.ReadLine(&line));
+  EXPECT_EQ(line, "");
+}
+
+TEST(DataStreamTest, CarriageReturnBelongsToTheLineEndOnlyBeforeLineFeed) {
+  ScopedTempDir dir;
+  DataStream stream(dir.Write("f", "a\r\nb\r\r\nc\rd\n\r\ne\r").c_str());
+  EXPECT_EQ(ReadAll(stream), (Lines{"a", "b\r", "c\rd", "", "e\r"}));
+}
+
+TEST(DataStreamTest, EmptyFileGivesOneEmptyRead) {
+  ScopedTempDir dir;
+  DataStream stream(dir.Write("f", "").c_str());
+  EXPECT_TRUE(stream.is_open());
+  EXPECT_EQ(ReadAll(stream), (Lines{""}));
+}
+
+TEST(DataStreamTest, EndOfFileStaysUntilRewind) {
+  ScopedTempDir dir;
+  DataStream stream(dir.Write("f", "x\n").c_str());
+  ReadAll(stream);
+  std::string line = "kept?";
+  EXPECT_FALSE(stream.ReadLine(&line));
+  EXPECT_EQ(line, "");
+  stream.Rewind();
+  EXPECT_FALSE(stream.eof());
+  EXPECT_TRUE(stream.ReadLine(&line));
+  EXPECT_EQ(line, "x");
+}
+
+TEST(DataStreamTest, RewindReadsTheFileAsItNowIs) {
+  ScopedTempDir dir;
+  std::string path = dir.Write("f", "old\n");
+  DataStream stream(path.c_str());
+  std::string line;
+  stream.ReadLine(&line);
+  dir.Write("f", "new first\nsecond\n");
+  stream.Rewind();
+  EXPECT_EQ(ReadAll(stream), (Lines{"new first", "second", ""}));
+}
+
+TEST(DataStreamTest, MissingFileAndDirectoryAreNotOpen) {
+  ScopedTempDir dir;
+  DataStream missing((dir.path() + "/nothing").c_str());
+  EXPECT_FALSE(missing.is_open());
+  std::string line = "x";
+  EXPECT_FALSE(missing.ReadLine(&line));
+  EXPECT_EQ(line, "");
+  EXPECT_TRUE(missing.eof());
+
+  std::string sub = dir.path() + "/sub";
+  mkdir(sub.c_str(), 0700);
+  DataStream directory(sub.c_str());
+  EXPECT_FALSE(directory.is_open());
+}
+
+TEST(DataStreamTest, LongLinesAndLineEndsAcrossBufferBoundaries) {
+  ScopedTempDir dir;
+  // A line far longer than the 64 KiB buffer, then a line whose CR is the
+  // last byte of the fourth buffer and whose LF comes with the fifth.
+  std::string long_line(200000, 'x');
+  std::string split(4 * 65536 - 1 - 200001, 'y');
+  DataStream stream(
+      dir.Write("f", long_line + "\n" + split + "\r\nlast").c_str());
+  EXPECT_EQ(ReadAll(stream), (Lines{long_line, split, "last"}));
+}
+
+TEST(DataStreamTest, BytesAreKeptAsTheyAre) {
+  ScopedTempDir dir;
+  std::string bytes("a\0b\xff\xfe c", 7);
+  DataStream stream(dir.Write("f", bytes + "\n").c_str());
+  std::string line;
+  stream.ReadLine(&line);
+  EXPECT_EQ(line, bytes);
+}
+
+TEST(LineNumberTest, ReadsLikeAtoi) {
+  EXPECT_EQ(LineNumber("1500"), 1500);
+  EXPECT_EQ(LineNumber("250ms"), 250);
+  EXPECT_EQ(LineNumber("  \t+7 seconds"), 7);
+  EXPECT_EQ(LineNumber("-12"), -12);
+  EXPECT_EQ(LineNumber(""), 0);
+  EXPECT_EQ(LineNumber("abc"), 0);
+  EXPECT_EQ(LineNumber("- 3"), 0);
+  EXPECT_EQ(LineNumber("3 coins"), 3);
+}
+
+TEST(LineNumberTest, SaturatesBeyondThirtyTwoBits) {
+  EXPECT_EQ(LineNumber("2147483647"), INT_MAX);
+  EXPECT_EQ(LineNumber("2147483648"), INT_MAX);
+  EXPECT_EQ(LineNumber("99999999999999999999999"), INT_MAX);
+  EXPECT_EQ(LineNumber("-2147483648"), INT_MIN);
+  EXPECT_EQ(LineNumber("-99999999999999999999999"), INT_MIN);
+}
+
+}  // namespace

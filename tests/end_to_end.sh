@@ -1,1 +1,56 @@
-exit 0
+#!/usr/bin/env bash
+# Runs the real ostrel binary with piped input on the stories under DIR and
+# compares its output bytes and exit status.
+#
+#   end_to_end.sh OSTREL FIXED_TIME_LIBRARY DIR
+#
+# Each case directory holds the story files, `input`, `expected` (the exact
+# bytes written) and `status` (the exit status). With a file `time`, the
+# clock is fixed at that many seconds through the preloaded library.
+set -u
+ostrel=$(realpath "$1")
+fixed_time=$(realpath "$2")
+root=$(realpath "$3")
+failed=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for dir in "$root"/*/; do
+  name=$(basename "$dir")
+  input=$dir/input
+  [ -f "$input" ] || input=/dev/null
+  env=()
+  if [ -f "$dir/time" ]; then
+    env=(LD_PRELOAD="$fixed_time" OSTREL_TEST_TIME="$(cat "$dir/time")"
+         ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0")
+  fi
+  (cd "$dir" && env "${env[@]}" "$ostrel" < "$input" > "$work/out" 2> "$work/err")
+  status=$?
+  expected_status=$(cat "$dir/status" 2>/dev/null || echo 0)
+  if [ "$status" != "$expected_status" ]; then
+    echo "$name: exit status $status, expected $expected_status"
+    failed=1
+  fi
+  if [ -s "$work/err" ]; then
+    echo "$name: wrote to standard error:"; head -n 20 "$work/err"
+    failed=1
+  fi
+  if ! cmp -s "$dir/expected" "$work/out"; then
+    echo "$name: output differs (< expected, > actual):"
+    diff <(od -c "$dir/expected") <(od -c "$work/out") | head -n 20
+    failed=1
+    [ -n "${OSTREL_BLESS:-}" ] && cp "$work/out" "$dir/expected"
+  fi
+done
+
+# Pacing: a typed line of n characters takes 46 x n + 150 ms.
+mkdir -p "$work/pace"
+printf '|start_dialog:\nD\n|dialog=D\nabcdefghij\n/change_location:\nL\n/end\n|location=L\n/end_game\n/end\n' > "$work/pace/script.ostrel"
+start=$(date +%s%N)
+(cd "$work/pace" && "$ostrel" < /dev/null > /dev/null)
+elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
+if [ "$elapsed" -lt 610 ] || [ "$elapsed" -gt 1200 ]; then
+  echo "pacing: a 10-character line took $elapsed ms, expected 610"
+  failed=1
+fi
+if [ $failed -eq 0 ]; then echo "1 passed, 0 failed"; fi
+exit $failed
