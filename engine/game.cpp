@@ -4,13 +4,6 @@
 #include "console.h"
 #include "keywords.h"
 
-bool IsProgressCondition(const std::string& text) {
-  for (const char* keyword : kw::kProgressConditions) {
-    if (text == keyword) return true;
-  }
-  return false;
-}
-
 /* ==== Navigation ======================================================== */
 
 bool Game::findInFile(DataStream& stream, std::string header) {
