@@ -4,7 +4,8 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 STORY ?= games/the-ember-crown
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build play test sanitize clean
+.PHONY: all build play test sanitize fuzz fuzz-smoke memcheck clean
+FUZZ_SECONDS ?= 600
 
 all: build
 
@@ -26,5 +27,22 @@ sanitize:
 	$(MAKE) test BUILD=build-sanitize \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON"
 
+# libFuzzer targets, built with clang, each run for FUZZ_SECONDS.
+build-fuzz/CMakeCache.txt:
+	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DOSTREL_FUZZ=ON -DOSTREL_TESTS=OFF
+
+fuzz: build-fuzz/CMakeCache.txt
+	cmake --build build-fuzz -j $(JOBS) --target stream_fuzzer story_fuzzer
+	bash fuzz/run.sh build-fuzz $(CURDIR) $(FUZZ_SECONDS)
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=30
+
+# The scenario suite under Valgrind's memcheck.
+memcheck: build
+	cd $(BUILD) && OSTREL_WRAPPER="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible" \
+	  ctest --output-on-failure -j $(JOBS) -R 'scenario|guide'
+
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz

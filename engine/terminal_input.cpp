@@ -102,6 +102,18 @@ std::string SgrForAttribute(int attribute) {
 bool ByteReader::Fill() {
   begin_ = end_ = 0;
   if (at_end_) return false;
+  if (from_memory_) {
+    size_t n = memory_.size() - memory_pos_;
+    if (n > sizeof buffer_) n = sizeof buffer_;
+    if (n == 0) {
+      at_end_ = true;
+      return false;
+    }
+    memory_.copy(buffer_, n, memory_pos_);
+    memory_pos_ += n;
+    end_ = n;
+    return true;
+  }
   for (;;) {
     ssize_t n = read(fd_, buffer_, sizeof buffer_);
     if (n > 0) {
@@ -134,6 +146,7 @@ bool ByteReader::ReadLine(std::string* line) {
 bool ByteReader::Ready(int timeout_ms) {
   if (begin_ < end_) return true;
   if (at_end_) return false;
+  if (from_memory_) return memory_pos_ < memory_.size();
   struct pollfd p = {fd_, POLLIN, 0};
   for (;;) {
     int r = poll(&p, 1, timeout_ms);

@@ -50,6 +50,14 @@ std::string SgrForAttribute(int attribute);
 class ByteReader {
  public:
   explicit ByteReader(int fd) : fd_(fd) {}
+  // Reads `bytes` from memory from now on, from their start.
+  void UseMemory(std::string bytes) {
+    memory_ = std::move(bytes);
+    from_memory_ = true;
+    memory_pos_ = 0;
+    at_end_ = false;
+    begin_ = end_ = 0;
+  }
   // Reads one byte. Returns false at the end of input.
   bool Next(char* c);
   // Reads up to and including the next line feed, or to the end of input.
@@ -62,6 +70,9 @@ class ByteReader {
  private:
   bool Fill();
   int fd_;
+  bool from_memory_ = false;
+  std::string memory_;
+  size_t memory_pos_ = 0;
   bool at_end_ = false;
   char buffer_[4096];
   size_t begin_ = 0;

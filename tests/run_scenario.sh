@@ -17,7 +17,7 @@ args=()
 [ -f "$dir/args" ] && read -r -a args < "$dir/args"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$replay" --trace "${args[@]}" "$dir" < "$input" > "$work/out" 2> "$work/err"
+${OSTREL_WRAPPER:-} "$replay" --trace "${args[@]}" "$dir" < "$input" > "$work/out" 2> "$work/err"
 status=$?
 failed=0
 if [ -s "$work/err" ]; then

@@ -13,6 +13,7 @@ namespace {
 ByteReader g_input(STDIN_FILENO);
 TokenQueue g_queue;
 std::string g_out;
+unsigned long long g_written = 0;
 
 void Mark(const std::string& text) {
   if (Replay().trace) g_out += "[[" + text + "]]";
@@ -34,7 +35,20 @@ ReplayOptions& Replay() {
 
 void TermWrite(const char* data, size_t size) { g_out.append(data, size); }
 
+void ReplayStartRun(std::string input) {
+  g_input.UseMemory(std::move(input));
+  g_queue.SetLine("");
+  g_out.clear();
+}
+
+unsigned long long ReplayBytesWritten() { return g_written + g_out.size(); }
+
 void TermFlush() {
+  g_written += g_out.size();
+  if (Replay().discard_output) {
+    g_out.clear();
+    return;
+  }
   size_t done = 0;
   while (done < g_out.size()) {
     ssize_t n = write(STDOUT_FILENO, g_out.data() + done, g_out.size() - done);

@@ -3,6 +3,7 @@
 #define TOOLS_REPLAY_TERMINAL_H_
 
 #include <ctime>
+#include <string>
 
 struct ReplayOptions {
   // Write every pause as a marker "[[sleep N]]" where it happens.
@@ -13,7 +14,16 @@ struct ReplayOptions {
   // The clock reads `time` instead of the calendar time.
   bool fixed_time = false;
   std::time_t time = 0;
+  // Keep the output from standard output: it is counted and dropped.
+  bool discard_output = false;
 };
+
+// Starts a new run in this process: the player's input comes from `input`,
+// and nothing of the last run's input or output is left.
+void ReplayStartRun(std::string input);
+
+// How many bytes the runs have written, shown or dropped.
+unsigned long long ReplayBytesWritten();
 
 // The options in force; set them before the run starts.
 ReplayOptions& Replay();

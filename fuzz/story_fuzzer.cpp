@@ -1,0 +1,101 @@
+// Fuzzes a whole story: the four data files and the player's keys, carved
+// from the fuzzer's bytes, played by the engine on the replay terminal. Any
+// input must end by itself, without a crash, a sanitizer report or a hang.
+//
+// The bytes are split at the pair FE FF into script, animations, title
+// screen, credits and input; a file whose part is absent is missing.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "globals.h"
+#include "keywords.h"
+#include "player.h"
+#include "replay_terminal.h"
+
+int OstrelMain();
+
+namespace {
+
+const char* const kFiles[] = {kw::kScriptFile, kw::kAnimationsFile,
+                              kw::kTitleScreenFile, kw::kCreditsFile};
+
+std::vector<std::string> Split(const std::string& data) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (parts.size() < 4) {
+    size_t at = data.find("\xfe\xff", start);
+    if (at == std::string::npos) break;
+    parts.push_back(data.substr(start, at - start));
+    start = at + 2;
+  }
+  parts.push_back(data.substr(start));
+  return parts;
+}
+
+// The story's directory; the fuzzer's own working directory is left alone,
+// since its corpus paths may be relative.
+std::string g_dir;
+
+void Prepare() {
+  if (!g_dir.empty()) return;
+  char pattern[] = "/tmp/ostrel_story_fuzz_XXXXXX";
+  if (mkdtemp(pattern) == nullptr) std::abort();
+  g_dir = pattern;
+  Replay().discard_output = true;
+  Replay().fixed_time = true;
+  Replay().time = 1000;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  Prepare();
+  std::vector<std::string> parts =
+      Split(std::string(reinterpret_cast<const char*>(bytes), size));
+  // The last part is the player's input; the parts before it are files.
+  std::string input = parts.back();
+  parts.pop_back();
+  std::string paths[4];
+  for (int i = 0; i < 4; ++i) {
+    paths[i] = g_dir + "/" + kFiles[i];
+    unlink(paths[i].c_str());
+    if (i < static_cast<int>(parts.size())) {
+      FILE* f = std::fopen(paths[i].c_str(), "wb");
+      std::fwrite(parts[i].data(), 1, parts[i].size(), f);
+      std::fclose(f);
+    }
+  }
+  // A fresh run: the files opened as at start-up, every record empty.
+  script.Open(paths[0].c_str());
+  animations.Open(paths[1].c_str());
+  title_screen.Open(paths[2].c_str());
+  credits.Open(paths[3].c_str());
+  location.clear();
+  dialog.clear();
+  battle.clear();
+  animation.clear();
+  current_section.clear();
+  line.clear();
+  Player::inventory.clear();
+  Player::locations_visited.clear();
+  Player::dialogs_played.clear();
+  Player::battles_fought.clear();
+  Player::battles_won.clear();
+  moves = player_action = PC_action = player_health = PC_health = 0;
+  battle_requested = false;
+  ReplayStartRun(input);
+  unsigned long long written_before = ReplayBytesWritten();
+  try {
+    OstrelMain();
+  } catch (const RunEnded&) {
+  }
+  // Output in proportion to the story and the input, never without end.
+  if (ReplayBytesWritten() - written_before > (size + 1) * 4000ULL + (1 << 20)) {
+    std::abort();
+  }
+  return 0;
+}
