@@ -1,0 +1,323 @@
+// Tests of the real ostrel at a pseudo-terminal: what the player sees and
+// types, and the terminal's settings after every way out.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#include "test_util.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+bool SameSettings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag &&
+         a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+// The real engine in a story directory, at the slave side of a fresh
+// pseudo-terminal. With `own_group`, the engine runs in a process group of
+// its own under a parent that stays in the session, as under a shell with
+// job control, so that Ctrl-Z can stop it.
+class PtySession {
+ public:
+  bool Start(const std::string& dir, bool own_group = false) {
+    int go[2], report[2];
+    if (pipe(go) != 0 || pipe(report) != 0) return false;
+    struct winsize size = {30, 100, 0, 0};
+    pid_ = forkpty(&master_, nullptr, nullptr, &size);
+    if (pid_ < 0) return false;
+    if (pid_ == 0) {
+      close(go[1]);
+      close(report[0]);
+      if (chdir(dir.c_str()) != 0) _exit(120);
+      if (own_group) RunInOwnGroup(go[0], report[1]);
+      char byte;
+      if (read(go[0], &byte, 1) != 1) _exit(121);
+      execl(OSTREL_BINARY, "ostrel", static_cast<char*>(nullptr));
+      _exit(122);
+    }
+    close(go[0]);
+    close(report[1]);
+    // The settings before the engine runs, as any program would find them.
+    tcgetattr(master_, &before_);
+    if (write(go[1], "g", 1) != 1) return false;
+    close(go[1]);
+    engine_pid_ = pid_;
+    if (own_group) {
+      if (read(report[0], &engine_pid_, sizeof engine_pid_) != sizeof engine_pid_) return false;
+    }
+    close(report[0]);
+    fcntl(master_, F_SETFL, O_NONBLOCK);
+    return true;
+  }
+
+  ~PtySession() {
+    if (pid_ > 0) {
+      kill(engine_pid_, SIGKILL);
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (master_ >= 0) close(master_);
+  }
+
+  void Type(const std::string& keys) {
+    if (write(master_, keys.data(), keys.size()) < 0) ADD_FAILURE() << "write";
+  }
+
+  // Reads what the engine writes until `text` has appeared in the output, or
+  // the time runs out. Answers whether it appeared.
+  bool WaitFor(const std::string& text, int timeout_ms = 5000) {
+    auto end = std::chrono::steady_clock::now() + milliseconds(timeout_ms);
+    while (output_.find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      Drain(20);
+    }
+    return true;
+  }
+
+  // Reads for `ms` milliseconds.
+  void Settle(int ms) {
+    auto end = std::chrono::steady_clock::now() + milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) Drain(10);
+  }
+
+  // Waits for the run to end; its wait status, or -1 on a time-out.
+  int WaitExit(int timeout_ms = 5000) {
+    auto end = std::chrono::steady_clock::now() + milliseconds(timeout_ms);
+    for (;;) {
+      int status;
+      pid_t done = waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        Drain(0);
+        pid_ = -1;
+        return status;
+      }
+      if (std::chrono::steady_clock::now() > end) return -1;
+      Drain(10);
+    }
+  }
+
+  bool EngineStopped() {
+    std::ifstream stat("/proc/" + std::to_string(engine_pid_) + "/stat");
+    std::string pid, name, state;
+    stat >> pid >> name >> state;
+    return state == "T";
+  }
+
+  termios Settings() {
+    termios now;
+    tcgetattr(master_, &now);
+    return now;
+  }
+  const termios& before() const { return before_; }
+  const std::string& output() const { return output_; }
+  pid_t engine_pid() const { return engine_pid_; }
+
+ private:
+  // The session leader stays behind as the engine's parent, reporting the
+  // engine's pid, and waits for it, as a shell would.
+  [[noreturn]] static void RunInOwnGroup(int go, int report) {
+    pid_t engine = fork();
+    if (engine == 0) {
+      setpgid(0, 0);
+      signal(SIGTTOU, SIG_IGN);
+      tcsetpgrp(STDIN_FILENO, getpid());
+      signal(SIGTTOU, SIG_DFL);
+      char byte;
+      if (read(go, &byte, 1) != 1) _exit(121);
+      execl(OSTREL_BINARY, "ostrel", static_cast<char*>(nullptr));
+      _exit(122);
+    }
+    setpgid(engine, engine);
+    if (write(report, &engine, sizeof engine) != sizeof engine) _exit(123);
+    int status;
+    while (waitpid(engine, &status, 0) < 0) {
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+  }
+
+  void Drain(int timeout_ms) {
+    struct pollfd p = {master_, POLLIN, 0};
+    if (poll(&p, 1, timeout_ms) <= 0) return;
+    char buffer[4096];
+    for (;;) {
+      ssize_t n = read(master_, buffer, sizeof buffer);
+      if (n <= 0) return;
+      output_.append(buffer, static_cast<size_t>(n));
+    }
+  }
+
+  pid_t pid_ = -1;
+  pid_t engine_pid_ = -1;
+  int master_ = -1;
+  termios before_{};
+  std::string output_;
+};
+
+const char kHall[] =
+    "|start_location:\nHall\n"
+    "|location=Hall\nThe hall.\n/get_input\n>>north\n/change_location:\nLibrary\n/end\n"
+    ">>quit\n/end_game\n/end\n"
+    "|location=Library\nThe library.\n/get_input\n>>quit\n/end_game\n/end\n";
+
+class PtyTest : public ::testing::Test {
+ protected:
+  void Story(const std::string& script) { dir_.Write("script.ostrel", script); }
+  bool Start(bool own_group = false) {
+    if (!session_.Start(dir_.path(), own_group)) {
+      return false;
+    }
+    return true;
+  }
+  ScopedTempDir dir_;
+  PtySession session_;
+};
+
+#define START_OR_SKIP(...)                                         \
+  if (!Start(__VA_ARGS__)) GTEST_SKIP() << "no pseudo-terminal here"
+
+TEST_F(PtyTest, KeysTypedWhileTypingOutAreNotShownAndAnswerTheNextPrompt) {
+  Story(std::string("|start_dialog:\nIntro\n|dialog=Intro\nA slow, slow line of text.\n"
+                    "/change_location:\nHall\n/end\n") + kHall);
+  START_OR_SKIP();
+  ASSERT_TRUE(session_.WaitFor("A s"));
+  session_.Type("north\r");
+  ASSERT_TRUE(session_.WaitFor("The library."));
+  const std::string& out = session_.output();
+  size_t prompt = out.find("The hall.\r\n>");
+  ASSERT_NE(prompt, std::string::npos) << out;
+  // Nothing of the keys appears while the line is typed out; the read at the
+  // prompt takes them and shows them as the player's line.
+  EXPECT_EQ(out.substr(0, prompt).find("north"), std::string::npos) << out;
+  EXPECT_NE(out.find(">north\r\n"), std::string::npos) << out;
+  session_.Type("quit\r");
+  EXPECT_EQ(session_.WaitExit(), 0);
+}
+
+TEST_F(PtyTest, LineReadEchoesAndHonoursBackspace) {
+  Story(kHall);
+  START_OR_SKIP();
+  ASSERT_TRUE(session_.WaitFor(">"));
+  session_.Type("nx\x7forth\r");
+  ASSERT_TRUE(session_.WaitFor("The library."));
+  EXPECT_NE(session_.output().find(">nx\b \borth\r\n"), std::string::npos)
+      << session_.output();
+  session_.Type("quit\r");
+  EXPECT_EQ(session_.WaitExit(), 0);
+}
+
+TEST_F(PtyTest, ArrowKeyAnswersExactlyOneKeyWait) {
+  Story("|start_location:\nA\n|location=A\n/pause\nfirst\n/pause\nsecond\n/end_game\n/end\n");
+  START_OR_SKIP();
+  session_.Settle(200);
+  session_.Type("\x1b[A");
+  ASSERT_TRUE(session_.WaitFor("first"));
+  session_.Settle(300);
+  EXPECT_EQ(session_.output().find("second"), std::string::npos);
+  session_.Type("x");
+  ASSERT_TRUE(session_.WaitFor("second"));
+  EXPECT_EQ(session_.WaitExit(), 0);
+}
+
+TEST_F(PtyTest, ErrorReportIsRedThenTheColourIsReset) {
+  Story("|start_location:\nA\n|location=A\n/change_location:\nCave\n/end\n");
+  START_OR_SKIP();
+  ASSERT_TRUE(session_.WaitFor("does not exist"));
+  session_.Settle(100);
+  EXPECT_NE(session_.output().find("\x1b[91m\r\nError: |location=Cave does not exist\x1b[0m"),
+            std::string::npos)
+      << session_.output();
+}
+
+TEST_F(PtyTest, ClearScreenWritesHomeClearAndClearScrollBack) {
+  Story("|start_location:\nA\n|location=A\nbefore\n/clear\nafter\n/end_game\n/end\n");
+  START_OR_SKIP();
+  ASSERT_TRUE(session_.WaitFor("after"));
+  EXPECT_NE(session_.output().find("before\r\n\x1b[H\x1b[2J\x1b[3Jafter"), std::string::npos)
+      << session_.output();
+  EXPECT_EQ(session_.WaitExit(), 0);
+}
+
+TEST_F(PtyTest, CtrlDOnAnEmptyLineAtThePromptEndsTheRunWithStatusZero) {
+  Story(kHall);
+  dir_.Write("credits.ostrel", "CREDITS\n");
+  START_OR_SKIP();
+  ASSERT_TRUE(session_.WaitFor(">"));
+  session_.Type("\x04");
+  int status = session_.WaitExit();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(session_.output().find("CREDITS"), std::string::npos);
+  EXPECT_TRUE(SameSettings(session_.before(), session_.Settings()));
+}
+
+TEST_F(PtyTest, SettingsAreRestoredAfterTheNormalEnd) {
+  Story(kHall);
+  START_OR_SKIP();
+  ASSERT_TRUE(session_.WaitFor(">"));
+  // While the engine runs: no canonical mode, no echo, signal keys on.
+  termios during = session_.Settings();
+  EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u);
+  EXPECT_NE(during.c_lflag & ISIG, 0u);
+  session_.Type("quit\r");
+  EXPECT_EQ(session_.WaitExit(), 0);
+  EXPECT_TRUE(SameSettings(session_.before(), session_.Settings()));
+}
+
+class PtySignalTest : public PtyTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PtySignalTest, SettingsAreRestoredAfterTheSignal) {
+  Story(kHall);
+  dir_.Write("title_screen.ostrel", "TITLE\n");
+  START_OR_SKIP();
+  ASSERT_TRUE(session_.WaitFor("TITLE"));
+  if (GetParam() == SIGINT) {
+    session_.Type("\x03");  // Ctrl-C, through the terminal
+  } else {
+    kill(session_.engine_pid(), GetParam());
+  }
+  int status = session_.WaitExit();
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), GetParam());
+  EXPECT_TRUE(SameSettings(session_.before(), session_.Settings()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PtySignalTest, ::testing::Values(SIGINT, SIGTERM, SIGHUP));
+
+TEST_F(PtyTest, CtrlZSuspendsWithTheTerminalRestoredAndResumesInRawMode) {
+  Story(kHall);
+  START_OR_SKIP(true);
+  ASSERT_TRUE(session_.WaitFor(">"));
+  session_.Type("\x1a");  // Ctrl-Z
+  for (int i = 0; i < 100 && !session_.EngineStopped(); ++i) session_.Settle(20);
+  ASSERT_TRUE(session_.EngineStopped());
+  EXPECT_TRUE(SameSettings(session_.before(), session_.Settings()));
+  kill(session_.engine_pid(), SIGCONT);
+  termios resumed{};
+  for (int i = 0; i < 100; ++i) {
+    session_.Settle(20);
+    resumed = session_.Settings();
+    if ((resumed.c_lflag & ICANON) == 0) break;
+  }
+  EXPECT_EQ(resumed.c_lflag & (ICANON | ECHO), 0u);
+  session_.Type("north\r");
+  ASSERT_TRUE(session_.WaitFor("The library."));
+  session_.Type("quit\r");
+  EXPECT_EQ(session_.WaitExit(), 0);
+  EXPECT_TRUE(SameSettings(session_.before(), session_.Settings()));
+}
+
+}  // namespace
