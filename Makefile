@@ -4,7 +4,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 STORY ?= games/the-ember-crown
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build play test sanitize fuzz fuzz-smoke memcheck clean
+.PHONY: all build play test sanitize fuzz fuzz-smoke memcheck bench bench-smoke clean
 FUZZ_SECONDS ?= 600
 
 all: build
@@ -26,6 +26,15 @@ test: build
 sanitize:
 	$(MAKE) test BUILD=build-sanitize \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON"
+
+# Lookup benchmarks (Google Benchmark), and the engine against grep.
+bench: build
+	$(BUILD)/ostrel_bench
+	bash bench/compare.sh $(BUILD)/ostrel
+
+bench-smoke: build
+	$(BUILD)/ostrel_bench --benchmark_min_time=0.01 --benchmark_filter='/1$$|Choice|Battle'
+	bash bench/compare.sh $(BUILD)/ostrel 2 1
 
 # libFuzzer targets, built with clang, each run for FUZZ_SECONDS.
 build-fuzz/CMakeCache.txt:
