@@ -3,6 +3,7 @@
 
 #include "game.h"
 #include "globals.h"
+#include "story_events.h"
 #include "terminal.h"
 #include "terminal_input.h"
 
@@ -65,12 +66,14 @@ long long ReadNumber() {
 unsigned long InputsRead() { return g_inputs_read; }
 
 void Game::print() {
+  OnLineShown();
   Write(line);
   Write("\n");
   TermFlush();
 }
 
 void Game::printWithTypingEffect() {
+  OnLineShown();
   // One character is a whole UTF-8 sequence, so every letter keeps the pace.
   for (size_t i = 0; i < line.size();) {
     size_t length = Utf8CharLength(line, i);

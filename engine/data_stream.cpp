@@ -12,6 +12,8 @@ namespace {
 constexpr size_t kBufferSize = 1 << 16;
 }
 
+const DataStream* DataStream::last_read_ = nullptr;
+
 DataStream::DataStream(const char* path) : buffer_(kBufferSize) { Open(path); }
 
 DataStream::~DataStream() { Close(); }
@@ -24,6 +26,7 @@ void DataStream::Close() {
 void DataStream::Open(const char* path) {
   Close();
   eof_ = false;
+  line_number_ = 0;
   begin_ = end_ = 0;
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
@@ -52,6 +55,7 @@ bool DataStream::Refill() {
 
 bool DataStream::ReadLine(std::string* out) {
   out->clear();
+  last_read_ = this;
   if (eof_ || fd_ < 0) {
     eof_ = true;
     return false;
@@ -62,6 +66,7 @@ bool DataStream::ReadLine(std::string* out) {
       // The data ended before a line feed: a last line without a line end,
       // or nothing at all.
       eof_ = true;
+      if (took_any) ++line_number_;
       return took_any;
     }
     const char* start = buffer_.data() + begin_;
@@ -79,12 +84,14 @@ bool DataStream::ReadLine(std::string* out) {
     // The carriage return may have come with the previous buffer, so look at
     // the line itself rather than at the buffer.
     if (!out->empty() && out->back() == '\r') out->pop_back();
+    ++line_number_;
     return true;
   }
 }
 
 void DataStream::Rewind() {
   eof_ = false;
+  line_number_ = 0;
   begin_ = end_ = 0;
   if (fd_ >= 0) lseek(fd_, 0, SEEK_SET);
 }

@@ -31,6 +31,9 @@ class DataStream {
   void Open(const char* path);
   bool is_open() const { return fd_ >= 0; }
   bool eof() const { return eof_; }
+  // The number, from 1, of the last line read since the file's start; 0
+  // before the first read.
+  int line_number() const { return line_number_; }
 
   // Reads the next line into `*out`, without its line end. Returns false when
   // nothing was left to read (then `*out` is empty and eof() is true).
@@ -39,12 +42,17 @@ class DataStream {
   // Clears the end of file and goes back to the first character of the file.
   void Rewind();
 
+  // The stream whose ReadLine ran last, or null.
+  static const DataStream* last_read() { return last_read_; }
+
  private:
   bool Refill();
   void Close();
 
+  static const DataStream* last_read_;
   int fd_ = -1;
   bool eof_ = false;
+  int line_number_ = 0;
   std::vector<char> buffer_;
   size_t begin_ = 0;  // next unread byte in buffer_
   size_t end_ = 0;    // one past the last valid byte in buffer_

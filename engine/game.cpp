@@ -3,6 +3,7 @@
 
 #include "console.h"
 #include "keywords.h"
+#include "story_events.h"
 
 /* ==== Navigation ======================================================== */
 
@@ -99,7 +100,10 @@ void Game::checkForCommands(DataStream& source) {
   } else if (line == kw::kGetInput) {  // command -> "/get_input"
     getUserInput();
   } else if (line == kw::kIf) {  // command -> "/if:" condition ... "/end_if"
-    if (!checkConditions(source)) skipCondition(source);
+    int if_line = source.line_number();
+    bool played = checkConditions(source);
+    OnBlock(source, if_line, played);
+    if (!played) skipCondition(source);
   } else if (line == kw::kEndGame) {  // command -> "/end_game"
     game_running = false;
   } else if (line == kw::kChangeLocation) {  // command -> "/change_location:" name
@@ -123,6 +127,7 @@ void Game::checkForCommands(DataStream& source) {
     battle_requested = true;
   } else if (line == kw::kAddToInventory) {  // command -> "/add_to_inventory:" [count] name
     int count = ReadCountAndName(source);
+    OnItemGiven(source, source.line_number());
     player.AddToInventory(line, count);
   } else if (line == kw::kTakeFromInventory) {  // command -> "/take_from_inventory:" [count] name
     int count = ReadCountAndName(source);
@@ -138,6 +143,7 @@ void Game::getUserInput() {
     wanted = kw::kChoiceMark + ReadWord();
     findInSection(current_section, wanted, script);
   } while (line != wanted);
+  OnAnswer(script.line_number());
   // Further answers of the same choice lead to the same block.
   do {
     script.ReadLine(&line);

@@ -8,6 +8,7 @@
 #include "globals.h"
 #include "keywords.h"
 #include "player.h"
+#include "story_events.h"
 
 // The process-wide objects, created in this order before main runs and
 // destroyed in the reverse order after it returns.
@@ -108,6 +109,7 @@ void FightBattle(Battle& engine) {
     ++turn;
     KeyWait();
   }
+  OnBattleOutcome(battle, PC_health == 0);
   if (PC_health == 0) {
     engine.player.SetBattleWon(battle);
     engine.ReadPlayerWinsParameter();
@@ -172,6 +174,7 @@ void Pass(Game& game, Battle& engine, int& passes_without_input) {
     current_section = location;
     first_section = current_section;
     game.findInFile(script, location);
+    OnSectionEntered(location);
     game.player.SetLocationVisited(location);
     RunSection(game, false);
   }
@@ -180,6 +183,7 @@ void Pass(Game& game, Battle& engine, int& passes_without_input) {
     current_section = dialog;
     if (first_section.empty()) first_section = current_section;
     game.findInFile(script, dialog);
+    OnSectionEntered(dialog);
     game.player.SetDialogPlayed(dialog);
     RunSection(game, true);
     if (game.dialog_chained) {
@@ -193,6 +197,7 @@ void Pass(Game& game, Battle& engine, int& passes_without_input) {
     current_section = battle;
     if (first_section.empty()) first_section = current_section;
     bool found = game.findInFile(script, battle);
+    OnSectionEntered(battle);
     game.player.SetBattleFought(battle);
     // A missing battle has been reported by its lookup and is not fought.
     battle_requested = false;

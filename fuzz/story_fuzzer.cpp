@@ -11,12 +11,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "globals.h"
 #include "keywords.h"
-#include "player.h"
 #include "replay_terminal.h"
-
-int OstrelMain();
+#include "story_runner.h"
 
 namespace {
 
@@ -59,40 +56,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   // The last part is the player's input; the parts before it are files.
   std::string input = parts.back();
   parts.pop_back();
-  std::string paths[4];
   for (int i = 0; i < 4; ++i) {
-    paths[i] = g_dir + "/" + kFiles[i];
-    unlink(paths[i].c_str());
+    std::string path = g_dir + "/" + kFiles[i];
+    unlink(path.c_str());
     if (i < static_cast<int>(parts.size())) {
-      FILE* f = std::fopen(paths[i].c_str(), "wb");
+      FILE* f = std::fopen(path.c_str(), "wb");
       std::fwrite(parts[i].data(), 1, parts[i].size(), f);
       std::fclose(f);
     }
   }
-  // A fresh run: the files opened as at start-up, every record empty.
-  script.Open(paths[0].c_str());
-  animations.Open(paths[1].c_str());
-  title_screen.Open(paths[2].c_str());
-  credits.Open(paths[3].c_str());
-  location.clear();
-  dialog.clear();
-  battle.clear();
-  animation.clear();
-  current_section.clear();
-  line.clear();
-  Player::inventory.clear();
-  Player::locations_visited.clear();
-  Player::dialogs_played.clear();
-  Player::battles_fought.clear();
-  Player::battles_won.clear();
-  moves = player_action = PC_action = player_health = PC_health = 0;
-  battle_requested = false;
   ReplayStartRun(input);
   unsigned long long written_before = ReplayBytesWritten();
-  try {
-    OstrelMain();
-  } catch (const RunEnded&) {
-  }
+  PlayStoryOnce(g_dir);
   // Output in proportion to the story and the input, never without end.
   if (ReplayBytesWritten() - written_before > (size + 1) * 4000ULL + (1 << 20)) {
     std::abort();

@@ -208,6 +208,7 @@ void StoryChecker::FindSections() {
              text + " stands here a second time; only the first, at line " +
                  std::to_string(earlier->first + 1) + ", is ever played");
     }
+    if (earlier == nullptr) map_.sections.push_back(StoryMap::Target{kScript, i + 1, text});
     sections_.push_back(Section{kind, text, i, count});
   }
 }
@@ -308,6 +309,7 @@ void StoryChecker::Command(int file, const std::vector<std::string>& lines,
     *i = item(*i + 1, &wanted_);
   } else if (command == kw::kIf) {
     std::string condition = line_at(*i + 1);
+    map_.blocks.push_back(StoryMap::Target{file, *i + 1, condition});
     if (IsProgressCondition(condition)) {
       *i += 3;
     } else if (condition == kw::kHasInInventory || condition == kw::kHasNotInInventory) {
@@ -350,8 +352,22 @@ void StoryChecker::CheckPlayedSection(const Section& section) {
                  " too; only that first one is ever chosen");
     } else {
       answers[word] = i;
+      map_.answers.push_back(StoryMap::Target{kScript, i + 1, text});
+      // Answers on consecutive lines lead to the same block.
+      auto& groups = map_.answer_groups[section.header];
+      bool follows = i > section.first + 1 && StartsWith(script_[i - 1], kw::kChoiceMark);
+      if (!follows || groups.empty()) groups.emplace_back();
+      groups.back().push_back(word);
+      continue;
     }
+    // An answer that can never be chosen still ends the group before it.
+    if (!map_.answer_groups[section.header].empty()) map_.answer_groups[section.header].emplace_back();
   }
+  // Groups left empty by answers that can never be chosen count for nothing.
+  auto& groups = map_.answer_groups[section.header];
+  groups.erase(std::remove_if(groups.begin(), groups.end(),
+                              [](const std::vector<std::string>& g) { return g.empty(); }),
+               groups.end());
 
   // Follow the lines as the engine plays them: `open` while reading on can
   // reach a line, from the header, a chosen answer, or past a block that a
@@ -413,6 +429,7 @@ void StoryChecker::CheckPlayedSection(const Section& section) {
              in_answer ? "the answer before runs into this one without '/end'; this line is "
                          "shown as text and the lines after it are played"
                        : "this answer is reached by reading on and is shown as text");
+      map_.texts.push_back(StoryMap::Target{kScript, i + 1, text});
       ++i;
       continue;
     }
@@ -429,6 +446,7 @@ void StoryChecker::CheckPlayedSection(const Section& section) {
               static_cast<int>(if_lines.size()));
       continue;
     }
+    map_.texts.push_back(StoryMap::Target{kScript, i + 1, text});
     ++i;
   }
   std::string where = section.end < static_cast<int>(script_.size())
@@ -491,17 +509,28 @@ void StoryChecker::CheckBattle(const Section& section) {
                (moves == 1 ? " move" : " moves") +
                "; a battle needs at least 2, or no turn can end it");
   }
+  value_index(kw::kPlayerHPLabel);
+  value_index(kw::kPCHPLabel);
+  // The menus and messages are shown as lines of their own.
+  auto shown = [&](const char* keyword) {
+    int k = value_index(keyword);
+    if (k >= 0) map_.texts.push_back(StoryMap::Target{kScript, k + 1, script_[k]});
+  };
   for (const char* keyword :
-       {kw::kPlayerHPLabel, kw::kPCHPLabel, kw::kPlayerAttacksMessage,
-        kw::kPlayerDefendsMessage, kw::kPlayerHitsMessage, kw::kPCBlocksMessage,
-        kw::kPCHitsMessage, kw::kPlayerBlocksMessage}) {
-    value_index(keyword);
+       {kw::kPlayerAttacksMessage, kw::kPlayerDefendsMessage, kw::kPlayerHitsMessage,
+        kw::kPCBlocksMessage, kw::kPCHitsMessage, kw::kPlayerBlocksMessage}) {
+    shown(keyword);
   }
   for (int option = 1; option <= moves && option <= 1000; ++option) {
     for (const char* prefix : {kw::kPlayerAttackPrefix, kw::kPlayerDefendPrefix}) {
       std::string keyword = prefix + std::to_string(option) + ":";
-      value_index(keyword.c_str());
+      shown(keyword.c_str());
     }
+  }
+  if (Find(section.header) == &section) {
+    map_.duels.push_back(StoryMap::Duel{section.header, section.first + 1,
+                                        have_player ? player : 0, have_PC ? PC : 0,
+                                        have_moves ? moves : 0});
   }
 
   // The result texts run to the next line that begins with "*" or "|".
@@ -513,26 +542,17 @@ void StoryChecker::CheckBattle(const Section& section) {
     }
     std::string label = keyword == kw::kPlayerWinsResult ? "won" : "lost";
     int depth = 0;
-    for (++k; k < count && !script_[k].empty() && (script_[k][0] == '*' || script_[k][0] == '|') == false;) {
+    for (++k; k < count;) {
       const std::string& text = script_[k];
-      if (text[0] != '/') {
-        ++k;
+      if (!text.empty() && (text[0] == '*' || text[0] == '|')) break;
+      if (!text.empty() && text[0] == '/') {
+        if (text == kw::kIf) ++depth;
+        if (text == kw::kEndIf && depth > 0) --depth;
+        Command(kScript, script_, &k, section.end, section.header, label, depth);
         continue;
       }
-      if (text == kw::kIf) ++depth;
-      if (text == kw::kEndIf && depth > 0) --depth;
-      Command(kScript, script_, &k, section.end, section.header, label, depth);
-    }
-    // Empty lines in a result text are printed; step over them too.
-    while (k < count && script_[k].empty()) {
+      map_.texts.push_back(StoryMap::Target{kScript, k + 1, text});
       ++k;
-      for (; k < count && !script_[k].empty() && script_[k][0] != '*' && script_[k][0] != '|';) {
-        if (script_[k][0] == '/') {
-          Command(kScript, script_, &k, section.end, section.header, label, depth);
-        } else {
-          ++k;
-        }
-      }
     }
   }
 
@@ -624,6 +644,7 @@ void StoryChecker::CheckAnimationsFile() {
       if (!text.empty() && text[0] == '/') {
         Command(kAnimations, animations_, &k, count, "", "", 0);
       } else {
+        map_.texts.push_back(StoryMap::Target{kAnimations, k + 1, text});
         ++k;
       }
     }
@@ -653,6 +674,7 @@ void StoryChecker::CheckReach() {
       if (edge.from == header) queue.push_back(edge.to);
     }
   }
+  map_.reachable = reached;
   std::set<std::string> seen;
   for (const Section& section : sections_) {
     if (!seen.insert(section.header).second) continue;  // reported as a duplicate
@@ -666,7 +688,10 @@ void StoryChecker::CheckReach() {
 
 void StoryChecker::CheckItems() {
   std::set<std::string> given;
-  for (const ItemUse& use : given_) given.insert(use.name);
+  for (const ItemUse& use : given_) {
+    given.insert(use.name);
+    map_.items.push_back(StoryMap::Target{use.file, use.line + 1, use.name});
+  }
   for (const ItemUse& use : wanted_) {
     if (given.count(use.name) == 0) {
       Report(use.file, use.line, false,

@@ -3,7 +3,9 @@
 #ifndef TOOLS_CHECK_H_
 #define TOOLS_CHECK_H_
 
+#include <map>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,29 @@ struct Diagnostic {
   int line;  // 1-based
   bool error;
   std::string message;
+};
+
+// What a story offers to be reached, as the checker reads it: the places a
+// random player can find, and the numbers of its duels.
+struct StoryMap {
+  struct Target {
+    int file;  // index into StoryChecker::kFiles
+    int line;  // 1-based
+    std::string what;
+  };
+  struct Duel {
+    std::string header;
+    int line;
+    long long player_health, PC_health, moves;
+  };
+  std::vector<Target> sections;  // what: the header; first of each header only
+  std::map<std::string, std::vector<std::vector<std::string>>> answer_groups;
+  std::vector<Target> answers;  // what: the choice line
+  std::vector<Target> blocks;   // what: the condition line
+  std::vector<Target> items;    // what: the item given
+  std::vector<Target> texts;    // what: the line shown
+  std::vector<Duel> duels;
+  std::set<std::string> reachable;  // headers a change command can lead to
 };
 
 class StoryChecker {
@@ -31,6 +56,9 @@ class StoryChecker {
 
   // The story map as a Graphviz DOT graph. Call after Check().
   void PrintGraph(std::ostream& out) const;
+
+  // What the story offers to be reached. Call after Check().
+  const StoryMap& map() const { return map_; }
 
  private:
   enum Kind { kLocation, kDialog, kBattle };
@@ -81,6 +109,7 @@ class StoryChecker {
   std::vector<ItemUse> given_;
   std::vector<ItemUse> wanted_;
   std::vector<Diagnostic> diagnostics_;
+  StoryMap map_;
 };
 
 #endif  // TOOLS_CHECK_H_

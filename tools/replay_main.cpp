@@ -1,27 +1,24 @@
 // ostrel-replay: plays a story exactly as ostrel does with piped input, but
 // without waiting, for walkthroughs and tests.
 //
-//   ostrel-replay [--time SECONDS] [--show-pauses] [--trace] [DIR] < walkthrough
+//   ostrel-replay [--time SECONDS [--time-step SECONDS]] [--show-pauses] [--trace]
+//                 [DIR] < walkthrough
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unistd.h>
 
-#include "globals.h"
-#include "keywords.h"
 #include "replay_terminal.h"
+#include "story_runner.h"
 #include "terminal.h"
-
-// The engine's own entry point, built under this name for the replay tool.
-int OstrelMain();
 
 namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: ostrel-replay [--time SECONDS] [--show-pauses] "
-               "[--trace] [DIR] < walkthrough\n");
+               "usage: ostrel-replay [--time SECONDS [--time-step SECONDS]] "
+               "[--show-pauses] [--trace] [DIR] < walkthrough\n");
   return 2;
 }
 
@@ -36,6 +33,10 @@ int main(int argc, char** argv) {
       if (end == argv[i] || *end != '\0') return Usage();
       Replay().fixed_time = true;
       Replay().time = static_cast<std::time_t>(seconds);
+    } else if (std::strcmp(argv[i], "--time-step") == 0 && i + 1 < argc) {
+      char* end = nullptr;
+      Replay().time_step = std::strtoll(argv[++i], &end, 10);
+      if (end == argv[i] || *end != '\0') return Usage();
     } else if (std::strcmp(argv[i], "--show-pauses") == 0) {
       Replay().show_pauses = true;
     } else if (std::strcmp(argv[i], "--trace") == 0) {
@@ -46,24 +47,11 @@ int main(int argc, char** argv) {
       dir = argv[i];
     }
   }
-  if (dir != nullptr) {
-    if (chdir(dir) != 0) {
-      std::fprintf(stderr, "ostrel-replay: cannot enter %s\n", dir);
-      return 2;
-    }
-    // The data files were opened as the program started, in the directory
-    // it started in.
-    script.Open(kw::kScriptFile);
-    animations.Open(kw::kAnimationsFile);
-    title_screen.Open(kw::kTitleScreenFile);
-    credits.Open(kw::kCreditsFile);
+  if (dir != nullptr && access(dir, F_OK) != 0) {
+    std::fprintf(stderr, "ostrel-replay: cannot enter %s\n", dir);
+    return 2;
   }
-  int status;
-  try {
-    status = OstrelMain();
-  } catch (const RunEnded& ended) {
-    status = ended.status;
-  }
+  int status = PlayStoryOnce(dir != nullptr ? dir : ".");
   if (Replay().trace) {
     std::string mark = "[[exit " + std::to_string(status) + "]]\n";
     TermWrite(mark.data(), mark.size());

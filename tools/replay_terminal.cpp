@@ -108,7 +108,10 @@ bool TermReadNumber(long long* value) {
 }
 
 std::time_t TermTime() {
-  return Replay().fixed_time ? Replay().time : time(nullptr);
+  if (!Replay().fixed_time) return time(nullptr);
+  std::time_t now = Replay().time;
+  Replay().time += static_cast<std::time_t>(Replay().time_step);
+  return now;
 }
 
 void TermEndRun(int status) { throw RunEnded{status}; }

@@ -14,6 +14,8 @@ struct ReplayOptions {
   // The clock reads `time` instead of the calendar time.
   bool fixed_time = false;
   std::time_t time = 0;
+  // With a fixed clock: how many seconds it moves on after each reading.
+  long long time_step = 0;
   // Keep the output from standard output: it is counted and dropped.
   bool discard_output = false;
 };
@@ -28,9 +30,6 @@ unsigned long long ReplayBytesWritten();
 // The options in force; set them before the run starts.
 ReplayOptions& Replay();
 
-// Thrown by TermEndRun so that the run can end wherever it stands.
-struct RunEnded {
-  int status;
-};
+#include "story_runner.h"
 
 #endif  // TOOLS_REPLAY_TERMINAL_H_

@@ -1,0 +1,19 @@
+// The odds of a duel, computed exactly from its section's numbers.
+#ifndef TOOLS_DUEL_ODDS_H_
+#define TOOLS_DUEL_ODDS_H_
+
+struct DuelOdds {
+  bool computed;          // false: the numbers are beyond what is computed here
+  double player_wins;     // the chance that the player wins
+  double expected_turns;  // the mean number of turns the duel lasts
+};
+
+// The odds of a duel that starts with these health values and this number
+// of moves, when the computer's move is uniform and independent of the
+// player's: every turn then hits with the chance 1 - 1/moves, whatever the
+// player chooses. Health below 0 counts as 0, as in the engine. A duel that
+// no turn can end (fewer than 2 moves, both health values above 0) is not
+// computed.
+DuelOdds ComputeDuelOdds(long long player_health, long long PC_health, long long moves);
+
+#endif  // TOOLS_DUEL_ODDS_H_

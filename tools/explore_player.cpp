@@ -1,0 +1,148 @@
+// The random player of ostrel-explore: its terminal layer, which answers
+// every prompt at once, and its watch on the story events.
+#include <string>
+
+#include "data_stream.h"
+#include "explore.h"
+#include "globals.h"
+#include "story_events.h"
+#include "story_runner.h"
+#include "terminal.h"
+
+namespace {
+
+bool g_capturing = false;
+std::string g_capture;
+
+// One prompt or move more; past the limit, the run is stopped.
+void Step() {
+  ExploreRun& run = CurrentRun();
+  if (++run.steps > run.step_limit) throw RunEnded{kStepLimitStatus};
+}
+
+bool Chance(int one_in) {
+  return CurrentRun().random() % static_cast<unsigned>(one_in) == 0;
+}
+
+int FileOf(const DataStream* stream) {
+  return stream == &animations ? 1 : stream == &script ? 0 : -1;
+}
+
+}  // namespace
+
+ExploreRun& CurrentRun() {
+  static ExploreRun run;
+  return run;
+}
+
+ExploreCoverage& Coverage() {
+  static ExploreCoverage coverage;
+  return coverage;
+}
+
+/* ==== The terminal layer ================================================ */
+
+void TermWrite(const char* data, size_t size) {
+  if (g_capturing) g_capture.append(data, size);
+}
+
+void TermFlush() {}
+
+// An error report is what is written between the red and the usual colour.
+void TermSetColor(int attribute) {
+  if (attribute == 12) {
+    g_capturing = true;
+    g_capture.clear();
+  } else if (g_capturing) {
+    g_capturing = false;
+    const std::string prefix = "\nError: ";
+    std::string message = g_capture.compare(0, prefix.size(), prefix) == 0
+                              ? g_capture.substr(prefix.size())
+                              : g_capture;
+    ExploreRun& run = CurrentRun();
+    // The key that the report waits for is part of the walkthrough.
+    run.reports.push_back({message, current_section, run.walkthrough.size() + 1});
+  }
+}
+
+void TermClearScreen() {}
+void TermSleep(int) {}
+
+bool TermWaitKey() {
+  CurrentRun().walkthrough += 'k';
+  return true;
+}
+
+bool TermReadWord(std::string* word) {
+  Step();
+  ExploreRun& run = CurrentRun();
+  const std::vector<std::vector<std::string>>* groups = nullptr;
+  auto found = run.answers->find(current_section);
+  if (found != run.answers->end() && !found->second.empty()) groups = &found->second;
+  if (groups == nullptr || Chance(20)) {
+    // Now and then a word that no answer offers.
+    *word = "xyzzy";
+    if (groups != nullptr) {
+      for (bool offered = true; offered;) {
+        offered = false;
+        for (const auto& group : *groups) {
+          for (const std::string& w : group) offered = offered || w == *word;
+        }
+        if (offered) *word += "z";
+      }
+    }
+  } else {
+    const std::vector<std::string>& group = (*groups)[run.random() % groups->size()];
+    *word = group[run.random() % group.size()];
+  }
+  run.walkthrough += *word + "\n";
+  return true;
+}
+
+bool TermReadNumber(long long* value) {
+  Step();
+  ExploreRun& run = CurrentRun();
+  long long most = moves < 1 ? 1 : moves;
+  if (Chance(20)) {
+    *value = Chance(2) ? 0 : most + 1;
+  } else {
+    *value = 1 + static_cast<long long>(run.random() % static_cast<unsigned long long>(most));
+  }
+  run.walkthrough += std::to_string(*value) + "\n";
+  return true;
+}
+
+std::time_t TermTime() { return CurrentRun().clock++; }
+
+void TermEndRun(int status) { throw RunEnded{status}; }
+
+/* ==== The story events ================================================== */
+
+void OnSectionEntered(const std::string& header) {
+  Coverage().sections.insert(header);
+  CurrentRun().entered.push_back({CurrentRun().steps, header});
+  if (header.compare(0, 8, "|battle=") == 0) ++Coverage().fought[header];
+}
+
+void OnLineShown() {
+  const DataStream* stream = DataStream::last_read();
+  int file = FileOf(stream);
+  if (file >= 0) Coverage().shown.insert({file, stream->line_number()});
+}
+
+void OnBlock(const DataStream& source, int if_line, bool played) {
+  int file = FileOf(&source);
+  if (file < 0) return;
+  (played ? Coverage().played : Coverage().skipped).insert({file, if_line});
+}
+
+void OnAnswer(int choice_line) { Coverage().answers.insert(choice_line); }
+
+void OnItemGiven(const DataStream& source, int name_line) {
+  int file = FileOf(&source);
+  if (file >= 0) Coverage().given.insert({file, name_line});
+}
+
+void OnBattleOutcome(const std::string& header, bool player_won) {
+  ++(player_won ? Coverage().won : Coverage().lost)[header];
+}
