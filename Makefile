@@ -4,7 +4,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 STORY ?= games/the-ember-crown
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build play test sanitize fuzz fuzz-smoke memcheck bench bench-smoke clean
+.PHONY: all build play test sanitize fuzz fuzz-smoke memcheck bench bench-smoke windows windows-test clean
 FUZZ_SECONDS ?= 600
 
 all: build
@@ -53,5 +53,15 @@ memcheck: build
 	cd $(BUILD) && OSTREL_WRAPPER="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible" \
 	  ctest --output-on-failure -j $(JOBS) -R 'scenario|guide'
 
+# ostrel.exe and the authors' tools for Windows, with the MinGW-w64 cross
+# compiler; windows-test runs the end-to-end and scenario tests under Wine.
+windows:
+	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-windows -j $(JOBS)
+
+windows-test: windows
+	bash tests/windows.sh build-windows $(CURDIR)
+
 clean:
-	rm -rf build build-sanitize build-fuzz
+	rm -rf build build-sanitize build-fuzz build-windows

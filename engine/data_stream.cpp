@@ -1,12 +1,10 @@
 // DataStream: buffered line reading of the data files.
 #include "data_stream.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
@@ -19,8 +17,8 @@ DataStream::DataStream(const char* path) : buffer_(kBufferSize) { Open(path); }
 DataStream::~DataStream() { Close(); }
 
 void DataStream::Close() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
 }
 
 void DataStream::Open(const char* path) {
@@ -28,35 +26,27 @@ void DataStream::Open(const char* path) {
   eof_ = false;
   line_number_ = 0;
   begin_ = end_ = 0;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat st;
   // A directory opens on POSIX systems but cannot be read: treat it as missing.
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);
-    return;
-  }
-  fd_ = fd;
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return;
+  // Binary mode: the bytes as they stand, CR LF included, on every system.
+  file_ = std::fopen(path, "rb");
+  // The stream reads through its own buffer; a second one would only copy.
+  if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 bool DataStream::Refill() {
   begin_ = end_ = 0;
-  if (fd_ < 0) return false;
-  for (;;) {
-    ssize_t n = read(fd_, buffer_.data(), buffer_.size());
-    if (n > 0) {
-      end_ = static_cast<size_t>(n);
-      return true;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    return false;  // the end of the data, or a read error, which ends it too
-  }
+  if (file_ == nullptr) return false;
+  // The end of the data, or a read error, which ends it too, gives nothing.
+  end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  return end_ > 0;
 }
 
 bool DataStream::ReadLine(std::string* out) {
   out->clear();
   last_read_ = this;
-  if (eof_ || fd_ < 0) {
+  if (eof_ || file_ == nullptr) {
     eof_ = true;
     return false;
   }
@@ -93,7 +83,10 @@ void DataStream::Rewind() {
   eof_ = false;
   line_number_ = 0;
   begin_ = end_ = 0;
-  if (fd_ >= 0) lseek(fd_, 0, SEEK_SET);
+  if (file_ != nullptr) {
+    std::clearerr(file_);
+    std::fseek(file_, 0, SEEK_SET);
+  }
 }
 
 int LineNumber(const std::string& text) {

@@ -3,6 +3,7 @@
 #define ENGINE_DATA_STREAM_H_
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,7 @@ class DataStream {
 
   // Closes the current file, if any, and opens `path` at its first line.
   void Open(const char* path);
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return file_ != nullptr; }
   bool eof() const { return eof_; }
   // The number, from 1, of the last line read since the file's start; 0
   // before the first read.
@@ -50,7 +51,7 @@ class DataStream {
   void Close();
 
   static const DataStream* last_read_;
-  int fd_ = -1;
+  std::FILE* file_ = nullptr;
   bool eof_ = false;
   int line_number_ = 0;
   std::vector<char> buffer_;

@@ -1,9 +1,7 @@
 // Pure parts of the terminal layer: word queue, UTF-8, colours, byte input.
 #include "terminal_input.h"
 
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
+#include "platform.h"
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' ||
@@ -114,17 +112,10 @@ bool ByteReader::Fill() {
     end_ = n;
     return true;
   }
-  for (;;) {
-    ssize_t n = read(fd_, buffer_, sizeof buffer_);
-    if (n > 0) {
-      end_ = static_cast<size_t>(n);
-      return true;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    // The end of input, or an error such as a terminal that hung up.
-    at_end_ = true;
-    return false;
-  }
+  end_ = PlatformRead(buffer_, sizeof buffer_);
+  // The end of input, or an error such as a terminal that hung up.
+  at_end_ = end_ == 0;
+  return !at_end_;
 }
 
 bool ByteReader::Next(char* c) {
@@ -147,10 +138,5 @@ bool ByteReader::Ready(int timeout_ms) {
   if (begin_ < end_) return true;
   if (at_end_) return false;
   if (from_memory_) return memory_pos_ < memory_.size();
-  struct pollfd p = {fd_, POLLIN, 0};
-  for (;;) {
-    int r = poll(&p, 1, timeout_ms);
-    if (r < 0 && errno == EINTR) continue;
-    return r > 0;
-  }
+  return PlatformInputReady(timeout_ms);
 }

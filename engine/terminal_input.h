@@ -45,11 +45,11 @@ size_t Utf8CharLength(const std::string& text, size_t pos);
 // terminal's own.
 std::string SgrForAttribute(int attribute);
 
-// Reads bytes from a file descriptor through a buffer, for input that is no
-// terminal (a pipe or a file) and for the raw bytes of a terminal.
+// Reads the bytes of standard input through a buffer, for input that is no
+// terminal (a pipe or a file) and for the raw bytes of a terminal; or the
+// bytes of a string, for the tools that play stories in memory.
 class ByteReader {
  public:
-  explicit ByteReader(int fd) : fd_(fd) {}
   // Reads `bytes` from memory from now on, from their start.
   void UseMemory(std::string bytes) {
     memory_ = std::move(bytes);
@@ -69,7 +69,6 @@ class ByteReader {
 
  private:
   bool Fill();
-  int fd_;
   bool from_memory_ = false;
   std::string memory_;
   size_t memory_pos_ = 0;

@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform.h"
 #include "terminal.h"
 #include "terminal_input.h"
 
@@ -20,17 +21,8 @@ volatile sig_atomic_t g_color_changed = 0;
 
 const char kResetColor[] = "\x1b[0m";
 
-void WriteAll(const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(STDOUT_FILENO, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;  // nowhere to show it; the run goes on
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-}
+// Async-signal-safe: write(2) only.
+void WriteAll(const char* data, size_t size) { PlatformWrite(data, size); }
 
 // Async-signal-safe: only tcsetattr and write.
 void RestoreTerminal() {
@@ -79,7 +71,7 @@ void OnFatalSignal(int sig) {
 
 class PosixTerminal {
  public:
-  PosixTerminal() : input_(STDIN_FILENO) {
+  PosixTerminal() {
     stdin_tty_ = isatty(STDIN_FILENO) == 1;
     stdout_tty_ = isatty(STDOUT_FILENO) == 1;
     const char* no_color = getenv("NO_COLOR");

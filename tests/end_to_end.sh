@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the real ostrel binary with piped input on the stories under DIR and
+# Runs the real ostrel binary (under $OSTREL_WRAPPER, such as wine, if set)
+# with piped input on the stories under DIR and
 # compares its output bytes and exit status.
 #
 #   end_to_end.sh OSTREL FIXED_TIME_LIBRARY DIR
@@ -23,7 +24,7 @@ for dir in "$root"/*/; do
     env=(LD_PRELOAD="$fixed_time" OSTREL_TEST_TIME="$(cat "$dir/time")"
          ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0")
   fi
-  (cd "$dir" && env "${env[@]}" "$ostrel" < "$input" > "$work/out" 2> "$work/err")
+  (cd "$dir" && env "${env[@]}" ${OSTREL_WRAPPER:-} "$ostrel" < "$input" > "$work/out" 2> "$work/err")
   status=$?
   expected_status=$(cat "$dir/status" 2>/dev/null || echo 0)
   if [ "$status" != "$expected_status" ]; then
@@ -46,7 +47,7 @@ done
 mkdir -p "$work/pace"
 printf '|start_dialog:\nD\n|dialog=D\nabcdefghij\n/change_location:\nL\n/end\n|location=L\n/end_game\n/end\n' > "$work/pace/script.ostrel"
 start=$(date +%s%N)
-(cd "$work/pace" && "$ostrel" < /dev/null > /dev/null)
+(cd "$work/pace" && ${OSTREL_WRAPPER:-} "$ostrel" < /dev/null > /dev/null)
 elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
 if [ "$elapsed" -lt 610 ] || [ "$elapsed" -gt 1200 ]; then
   echo "pacing: a 10-character line took $elapsed ms, expected 610"

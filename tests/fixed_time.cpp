@@ -1,8 +1,10 @@
 // A clock fixed from outside the engine, for the tests of the real binary:
 // preloaded into ostrel, it answers time() with $OSTREL_TEST_TIME and, when
-// $OSTREL_TEST_NO_SLEEP is set, lets every pause end at once.
+// $OSTREL_TEST_NO_SLEEP is set, lets every pause end at once. Preloaded into
+// Wine, it fixes the calendar clock of ostrel.exe too, through clock_gettime.
 #include <cstdlib>
 #include <ctime>
+#include <dlfcn.h>
 
 extern "C" time_t time(time_t* out) {
   const char* value = std::getenv("OSTREL_TEST_TIME");
@@ -30,4 +32,15 @@ extern "C" int clock_nanosleep(clockid_t clock, int flags,
   }
   (void)remain;
   return nanosleep(request, nullptr);
+}
+
+extern "C" int clock_gettime(clockid_t clock, struct timespec* now) {
+  using Real = int (*)(clockid_t, struct timespec*);
+  static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "clock_gettime"));
+  int result = real(clock, now);
+  const char* value = std::getenv("OSTREL_TEST_TIME");
+  if (value != nullptr && (clock == CLOCK_REALTIME || clock == CLOCK_REALTIME_COARSE)) {
+    now->tv_sec = static_cast<time_t>(std::atoll(value));
+  }
+  return result;
 }

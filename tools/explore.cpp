@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <iostream>
 #include <sstream>
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "check.h"
 #include "duel_odds.h"
@@ -124,7 +124,10 @@ int Explore(const ExploreOptions& options) {
   }
 
   // Walkthroughs of the reports, for ostrel-replay.
-  if (!reports.empty()) mkdir(options.out.c_str(), 0755);
+  if (!reports.empty()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(options.out, ignored);
+  }
   for (size_t i = 0; i < reports.size(); ++i) {
     reports[i].file = options.out + "/error-" + std::to_string(i + 1) + ".txt";
     FILE* f = std::fopen(reports[i].file.c_str(), "wb");

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 
 #include "replay_terminal.h"
 #include "story_runner.h"
@@ -47,7 +48,8 @@ int main(int argc, char** argv) {
       dir = argv[i];
     }
   }
-  if (dir != nullptr && access(dir, F_OK) != 0) {
+  std::error_code ignored;
+  if (dir != nullptr && !std::filesystem::exists(dir, ignored)) {
     std::fprintf(stderr, "ostrel-replay: cannot enter %s\n", dir);
     return 2;
   }

@@ -2,15 +2,15 @@
 // input by the rules of a pipe, and no real pauses.
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
+#include "platform.h"
 #include "replay_terminal.h"
 #include "terminal.h"
 #include "terminal_input.h"
 
 namespace {
 
-ByteReader g_input(STDIN_FILENO);
+ByteReader g_input;
 TokenQueue g_queue;
 std::string g_out;
 unsigned long long g_written = 0;
@@ -49,12 +49,7 @@ void TermFlush() {
     g_out.clear();
     return;
   }
-  size_t done = 0;
-  while (done < g_out.size()) {
-    ssize_t n = write(STDOUT_FILENO, g_out.data() + done, g_out.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  PlatformWrite(g_out.data(), g_out.size());
   g_out.clear();
 }
 

@@ -1,0 +1,163 @@
+// The terminal layer on the Windows console: console attributes, _getch,
+// Sleep, and a clear screen through the console API.
+#include <conio.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "platform.h"
+#include "terminal.h"
+#include "terminal_input.h"
+
+namespace {
+
+// The console output handle, fetched on first use and kept.
+HANDLE hCon = nullptr;
+// The attributes the console had before the engine changed them.
+WORD g_saved_attributes = 7;
+volatile LONG g_color_changed = 0;
+
+void RestoreColor() {
+  if (InterlockedExchange(&g_color_changed, 0) != 0 && hCon != nullptr) {
+    SetConsoleTextAttribute(hCon, g_saved_attributes);
+  }
+}
+
+// Ctrl-C and closing the window: the console's colours go back first.
+BOOL WINAPI OnControl(DWORD) {
+  RestoreColor();
+  return FALSE;  // and the default handling ends the process
+}
+
+bool IsConsole(DWORD which) {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(which), &mode) != 0;
+}
+
+class WindowsTerminal {
+ public:
+  WindowsTerminal() {
+    stdin_console_ = IsConsole(STD_INPUT_HANDLE);
+    stdout_console_ = IsConsole(STD_OUTPUT_HANDLE);
+    const char* no_color = std::getenv("NO_COLOR");
+    color_ = stdout_console_ && !(no_color != nullptr && no_color[0] != '\0');
+    SetConsoleCtrlHandler(OnControl, TRUE);
+  }
+  ~WindowsTerminal() {
+    Flush();
+    RestoreColor();
+  }
+
+  void Write(const char* data, size_t size) { out_.append(data, size); }
+  void Flush() {
+    if (!out_.empty()) PlatformWrite(out_.data(), out_.size());
+    out_.clear();
+  }
+
+  void SetColor(int attribute) {
+    if (!color_) return;
+    Flush();  // the attribute applies to what is written after it
+    if (hCon == nullptr) {
+      hCon = GetStdHandle(STD_OUTPUT_HANDLE);
+      CONSOLE_SCREEN_BUFFER_INFO info;
+      if (GetConsoleScreenBufferInfo(hCon, &info)) g_saved_attributes = info.wAttributes;
+    }
+    SetConsoleTextAttribute(hCon, static_cast<WORD>(attribute & 0xFFFF));
+    InterlockedExchange(&g_color_changed, 1);
+  }
+
+  void ClearScreen() {
+    if (!stdout_console_) {
+      out_ += '\f';
+      return;
+    }
+    Flush();
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(out, &info)) return;
+    DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+    COORD home = {0, 0};
+    DWORD done;
+    FillConsoleOutputCharacterA(out, ' ', cells, home, &done);
+    FillConsoleOutputAttribute(out, info.wAttributes, cells, home, &done);
+    SetConsoleCursorPosition(out, home);
+  }
+
+  void Sleep(int ms) {
+    if (ms <= 0) return;
+    Flush();
+    ::Sleep(static_cast<DWORD>(ms));
+  }
+
+  bool WaitKey() {
+    Flush();
+    if (stdin_console_) {
+      // A key that _getch reports as two codes, an arrow key say, is one key.
+      int c = _getch();
+      if (c == 0 || c == 0xE0) _getch();
+      return true;
+    }
+    char c;
+    return input_.Next(&c);
+  }
+
+  bool ReadWord(std::string* word) {
+    while (!queue_.TakeWord(word)) {
+      if (!NextLine()) return false;
+    }
+    return true;
+  }
+
+  bool ReadNumber(long long* value) {
+    while (!queue_.TakeNumber(value)) {
+      if (!NextLine()) return false;
+    }
+    return true;
+  }
+
+ private:
+  // At the console the line is read in its own line mode, which shows what
+  // is typed and honours Backspace; Ctrl-Z at the start of a line ends the
+  // input.
+  bool NextLine() {
+    Flush();
+    std::string line;
+    if (!input_.ReadLine(&line)) return false;
+    queue_.SetLine(std::move(line));
+    return true;
+  }
+
+  ByteReader input_;
+  TokenQueue queue_;
+  std::string out_;
+  bool stdin_console_ = false;
+  bool stdout_console_ = false;
+  bool color_ = false;
+};
+
+WindowsTerminal& Terminal() {
+  static WindowsTerminal terminal;
+  return terminal;
+}
+
+[[maybe_unused]] const bool g_started = (Terminal(), true);
+
+}  // namespace
+
+void TermWrite(const char* data, size_t size) { Terminal().Write(data, size); }
+void TermFlush() { Terminal().Flush(); }
+void TermSetColor(int attribute) { Terminal().SetColor(attribute); }
+void TermClearScreen() { Terminal().ClearScreen(); }
+void TermSleep(int ms) { Terminal().Sleep(ms); }
+bool TermWaitKey() { return Terminal().WaitKey(); }
+bool TermReadWord(std::string* word) { return Terminal().ReadWord(word); }
+bool TermReadNumber(long long* value) { return Terminal().ReadNumber(value); }
+std::time_t TermTime() { return time(nullptr); }
+
+void TermEndRun(int status) {
+  Terminal().Flush();
+  RestoreColor();
+  std::exit(status);
+}

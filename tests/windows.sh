@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The Windows build under Wine, piped, against the same expectations as on
+# Linux:
+#   1. the scenario suite and the guide's examples on ostrel-replay.exe,
+#      transcript for transcript;
+#   2. the end-to-end tests on ostrel.exe, byte for byte;
+#   3. ostrel.exe on every scenario whose pauses add up to two seconds or
+#      less, against the scenario's transcript less its markers (what a
+#      piped run writes).
+#
+#   windows.sh WINDOWS_BUILD_DIR SOURCE_DIR [LINUX_BUILD_DIR]
+set -u
+build=$(realpath "$1")
+src=$(realpath "$2")
+linux_build=$(realpath "${3:-$src/build}")
+export WINEDEBUG=-all
+export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-ostrel}
+wineboot -i > /dev/null 2>&1
+wineserver -p 2> /dev/null
+trap 'wineserver -k 2> /dev/null' EXIT
+failed=0
+passed=0
+
+echo "== scenarios on ostrel-replay.exe"
+for dir in "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/; do
+  if OSTREL_WRAPPER=wine bash "$src/tests/run_scenario.sh" "$build/ostrel-replay.exe" "$dir" > "$build/last.log" 2>&1; then
+    passed=$((passed + 1))
+  else
+    echo "FAILED: ${dir#$src/}"; head -n 20 "$build/last.log"; failed=$((failed + 1))
+  fi
+done
+
+echo "== end-to-end tests on ostrel.exe"
+if OSTREL_WRAPPER=wine bash "$src/tests/end_to_end.sh" "$build/ostrel.exe" \
+     "$linux_build/tests/libfixed_time.so" "$src/tests/e2e"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
+echo "== scenarios on ostrel.exe"
+work=$(mktemp -d)
+skipped=0
+for dir in "$src"/tests/scenarios/*/*/; do
+  total=$(grep -o '\[\[sleep [0-9]*\]\]' "$dir/expected" | grep -o '[0-9]*' | awk '{s+=$1} END {printf "%d\n", s}')
+  if [ "$total" -gt 2000 ]; then
+    skipped=$((skipped + 1))
+    continue
+  fi
+  time=1000
+  [ -f "$dir/args" ] && time=$(sed -n 's/.*--time \([0-9]*\).*/\1/p' "$dir/args")
+  status=$(sed -n 's/.*\[\[exit \([0-9]*\)\]\]$/\1/p' "$dir/expected")
+  # What a piped run writes: the transcript less its markers, a form feed for
+  # each clear screen.
+  sed -e 's/\[\[clear\]\]/\f/g' -e 's/\[\[\(sleep\|color\|number\) [-0-9]*\]\]//g' \
+      -e 's/\[\[key\]\]//g' -e 's/\[\[end of input\]\]//g' -e 's/\[\[word [^]]*\]\]//g' \
+      -e 's/\[\[exit [0-9]*\]\]$//' "$dir/expected" > "$work/expected"
+  # The last line of a transcript ends with its exit marker, not a line end.
+  perl -0777 -pi -e 's/\n\z//' "$work/expected"
+  input=$dir/input
+  [ -f "$input" ] || input=/dev/null
+  (cd "$dir" && LD_PRELOAD="$linux_build/tests/libfixed_time.so" OSTREL_TEST_TIME="${time:-1000}" \
+     wine "$build/ostrel.exe" < "$input" > "$work/out" 2> /dev/null)
+  actual=$?
+  if [ "$actual" = "$status" ] && cmp -s "$work/expected" "$work/out"; then
+    passed=$((passed + 1))
+  else
+    echo "FAILED: ${dir#$src/} (exit $actual, expected $status)"
+    diff <(od -c "$work/expected") <(od -c "$work/out") | head -n 10
+    failed=$((failed + 1))
+  fi
+done
+rm -rf "$work"
+echo "($skipped scenarios with longer pauses left to ostrel-replay.exe)"
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]
