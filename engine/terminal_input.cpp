@@ -50,6 +50,24 @@ bool TokenQueue::TakeNumber(long long* value) {
   }
 }
 
+bool TokenQueue::ReadWord(std::string* word, const LineSource& next_line) {
+  std::string next;
+  while (!TakeWord(word)) {
+    if (!next_line(&next)) return false;
+    SetLine(std::move(next));
+  }
+  return true;
+}
+
+bool TokenQueue::ReadNumber(long long* value, const LineSource& next_line) {
+  std::string next;
+  while (!TakeNumber(value)) {
+    if (!next_line(&next)) return false;
+    SetLine(std::move(next));
+  }
+  return true;
+}
+
 size_t Utf8CharLength(const std::string& text, size_t pos) {
   auto byte = [&](size_t i) -> unsigned {
     return i < text.size() ? static_cast<unsigned char>(text[i]) : 0x100;

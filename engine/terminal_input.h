@@ -5,6 +5,7 @@
 #define ENGINE_TERMINAL_INPUT_H_
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // Blank space between words: space, tab, line feed, carriage return, vertical
@@ -28,6 +29,13 @@ class TokenQueue {
   // what follows the digits stays queued. Returns false when the line holds
   // no number any more.
   bool TakeNumber(long long* value);
+
+  // The next word or number, reading further lines with `next_line` while
+  // the queued one holds none. Returns false at the end of input, which
+  // `next_line` tells by answering false.
+  using LineSource = std::function<bool(std::string*)>;
+  bool ReadWord(std::string* word, const LineSource& next_line);
+  bool ReadNumber(long long* value, const LineSource& next_line);
 
  private:
   void SkipBlanks();

@@ -145,28 +145,18 @@ class PosixTerminal {
   }
 
   bool ReadWord(std::string* word) {
-    while (!queue_.TakeWord(word)) {
-      if (!NextLine()) return false;
-    }
-    return true;
+    return queue_.ReadWord(word, [this](std::string* line) { return NextLine(line); });
   }
 
   bool ReadNumber(long long* value) {
-    while (!queue_.TakeNumber(value)) {
-      if (!NextLine()) return false;
-    }
-    return true;
+    return queue_.ReadNumber(value, [this](std::string* line) { return NextLine(line); });
   }
 
  private:
-  bool NextLine() {
+  bool NextLine(std::string* line) {
     Flush();
     chain_pauses_ = false;
-    std::string line;
-    bool ok = stdin_tty_ ? EditLine(&line) : input_.ReadLine(&line);
-    if (!ok) return false;
-    queue_.SetLine(std::move(line));
-    return true;
+    return stdin_tty_ ? EditLine(line) : input_.ReadLine(line);
   }
 
   // A key is one press: an escape sequence or a whole UTF-8 character.

@@ -104,29 +104,20 @@ class WindowsTerminal {
   }
 
   bool ReadWord(std::string* word) {
-    while (!queue_.TakeWord(word)) {
-      if (!NextLine()) return false;
-    }
-    return true;
+    return queue_.ReadWord(word, [this](std::string* line) { return NextLine(line); });
   }
 
   bool ReadNumber(long long* value) {
-    while (!queue_.TakeNumber(value)) {
-      if (!NextLine()) return false;
-    }
-    return true;
+    return queue_.ReadNumber(value, [this](std::string* line) { return NextLine(line); });
   }
 
  private:
   // At the console the line is read in its own line mode, which shows what
   // is typed and honours Backspace; Ctrl-Z at the start of a line ends the
   // input.
-  bool NextLine() {
+  bool NextLine(std::string* line) {
     Flush();
-    std::string line;
-    if (!input_.ReadLine(&line)) return false;
-    queue_.SetLine(std::move(line));
-    return true;
+    return input_.ReadLine(line);
   }
 
   ByteReader input_;

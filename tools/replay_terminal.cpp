@@ -19,12 +19,7 @@ void Mark(const std::string& text) {
   if (Replay().trace) g_out += "[[" + text + "]]";
 }
 
-bool NextLine() {
-  std::string text;
-  if (!g_input.ReadLine(&text)) return false;
-  g_queue.SetLine(text);
-  return true;
-}
+bool NextLine(std::string* text) { return g_input.ReadLine(text); }
 
 }  // namespace
 
@@ -81,22 +76,18 @@ bool TermWaitKey() {
 }
 
 bool TermReadWord(std::string* word) {
-  while (!g_queue.TakeWord(word)) {
-    if (!NextLine()) {
-      Mark("end of input");
-      return false;
-    }
+  if (!g_queue.ReadWord(word, NextLine)) {
+    Mark("end of input");
+    return false;
   }
   Mark("word " + *word);
   return true;
 }
 
 bool TermReadNumber(long long* value) {
-  while (!g_queue.TakeNumber(value)) {
-    if (!NextLine()) {
-      Mark("end of input");
-      return false;
-    }
+  if (!g_queue.ReadNumber(value, NextLine)) {
+    Mark("end of input");
+    return false;
   }
   Mark("number " + std::to_string(*value));
   return true;
