@@ -229,7 +229,21 @@ class PosixTerminal {
     Echo("\b \b", 3);
   }
 
-  void Echo(const char* data, size_t size) { WriteAll(data, size); }
+  // What is typed is shown on the terminal it is typed at, as the terminal's
+  // own echo would show it, even when standard output goes elsewhere.
+  void Echo(const char* data, size_t size) {
+    if (stdout_tty_) {
+      WriteAll(data, size);
+      return;
+    }
+    while (size > 0) {
+      ssize_t n = write(STDIN_FILENO, data, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      data += n;
+      size -= static_cast<size_t>(n);
+    }
+  }
 
   ByteReader input_;
   TokenQueue queue_;
