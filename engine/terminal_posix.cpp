@@ -121,7 +121,7 @@ class PosixTerminal {
     long long now_ns = now.tv_sec * 1000000000LL + now.tv_nsec;
     long long base = now_ns;
     if (chain_pauses_ && now_ns >= deadline_ns_ &&
-        now_ns - deadline_ns_ < 20000000LL) {
+        now_ns - deadline_ns_ < 100000000LL) {
       base = deadline_ns_;
     }
     deadline_ns_ = base + ms * 1000000LL;
