@@ -258,9 +258,8 @@ void StoryChecker::UnknownCommand(int file, int index, const std::string& text,
 }
 
 void StoryChecker::Command(int file, const std::vector<std::string>& lines,
-                           int* i, int end, const std::string& from,
+                           int* i, const std::string& from,
                            const std::string& label, int depth) {
-  (void)end;  // argument lines are read wherever they stand, as the engine does
   const int count = static_cast<int>(lines.size());
   const std::string command = lines[*i];
   auto line_at = [&](int k) -> std::string { return k < count ? lines[k] : ""; };
@@ -386,7 +385,7 @@ void StoryChecker::CheckPlayedSection(const Section& section) {
     if (text == kw::kIf) {
       if_lines.push_back(i);
       open_before_if.push_back(open);
-      Command(kScript, script_, &i, section.end, open ? section.header : "",
+      Command(kScript, script_, &i, open ? section.header : "",
               label, static_cast<int>(if_lines.size()) - 1);
       continue;
     }
@@ -442,7 +441,7 @@ void StoryChecker::CheckPlayedSection(const Section& section) {
       continue;
     }
     if (!text.empty() && text[0] == '/') {
-      Command(kScript, script_, &i, section.end, section.header, label,
+      Command(kScript, script_, &i, section.header, label,
               static_cast<int>(if_lines.size()));
       continue;
     }
@@ -548,7 +547,7 @@ void StoryChecker::CheckBattle(const Section& section) {
       if (!text.empty() && text[0] == '/') {
         if (text == kw::kIf) ++depth;
         if (text == kw::kEndIf && depth > 0) --depth;
-        Command(kScript, script_, &k, section.end, section.header, label, depth);
+        Command(kScript, script_, &k, section.header, label, depth);
         continue;
       }
       map_.texts.push_back(StoryMap::Target{kScript, k + 1, text});
@@ -578,12 +577,11 @@ void StoryChecker::CheckBattle(const Section& section) {
 
   int set_value = FindLine(section, kw::kAnimationSet);
   if (set_value >= 0 && set_value + 1 < section.end) {
-    CheckAnimationSet(section, set_value + 1, have_moves ? moves : 0);
+    CheckAnimationSet(set_value + 1, have_moves ? moves : 0);
   }
 }
 
-void StoryChecker::CheckAnimationSet(const Section& section, int value_index, int moves) {
-  (void)section;
+void StoryChecker::CheckAnimationSet(int value_index, int moves) {
   std::string set = kw::kAnimationSetPrefix + script_[value_index];
   if (!has_animations_) {
     Report(kScript, value_index, true,
@@ -642,7 +640,7 @@ void StoryChecker::CheckAnimationsFile() {
       }
       if (!text.empty() && text[0] == '|') break;
       if (!text.empty() && text[0] == '/') {
-        Command(kAnimations, animations_, &k, count, "", "", 0);
+        Command(kAnimations, animations_, &k, "", "", 0);
       } else {
         map_.texts.push_back(StoryMap::Target{kAnimations, k + 1, text});
         ++k;

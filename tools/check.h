@@ -86,16 +86,16 @@ class StoryChecker {
   void CheckStart();
   void CheckPlayedSection(const Section& section);
   void CheckBattle(const Section& section);
-  void CheckAnimationSet(const Section& section, int value_index, int moves);
+  void CheckAnimationSet(int value_index, int moves);
   void CheckAnimationsFile();
   void CheckReach();
   void CheckItems();
   // Reads the command at `lines[*i]` with its argument lines, as the engine
-  // would, advancing `*i` past them. `from` is the section it stands in,
-  // `label` the answers or result that lead to it, `depth` its /if: depth.
+  // would (wherever they stand), advancing `*i` past them. `from` is the
+  // section it stands in, `label` the answers or result that lead to it,
+  // `depth` its /if: depth.
   void Command(int file, const std::vector<std::string>& lines, int* i,
-               int end, const std::string& from, const std::string& label,
-               int depth);
+               const std::string& from, const std::string& label, int depth);
   void UnknownCommand(int file, int index, const std::string& text,
                       bool frame);
   int FindLine(const Section& section, const std::string& text) const;
