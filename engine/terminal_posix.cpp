@@ -99,7 +99,13 @@ class PosixTerminal {
     if (!color_) return;
     std::string sgr = SgrForAttribute(attribute);
     out_ += sgr;
-    g_color_changed = sgr != kResetColor;
+    if (sgr == kResetColor) {
+      // The reset must be on the screen before a signal handler may skip it.
+      Flush();
+      g_color_changed = 0;
+    } else {
+      g_color_changed = 1;
+    }
   }
 
   void ClearScreen() {
