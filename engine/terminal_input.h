@@ -73,7 +73,6 @@ class ByteReader {
   bool ReadLine(std::string* line);
   // True when a byte can be read at once, waiting at most `timeout_ms`.
   bool Ready(int timeout_ms);
-  bool at_end() const { return at_end_; }
 
  private:
   bool Fill();

@@ -104,22 +104,18 @@ int Explore(const ExploreOptions& options) {
     }
     std::set<std::pair<std::string, std::string>> counted;
     for (const ExploreRun::Report& report : run.reports) {
+      std::string walkthrough = run.walkthrough.substr(0, report.walkthrough_length);
       auto it = std::find_if(reports.begin(), reports.end(), [&](const ReportSeen& seen) {
         return seen.message == report.message && seen.section == report.section;
       });
       if (it == reports.end()) {
-        reports.push_back(ReportSeen{report.message, report.section, 0, "", 0, ""});
+        reports.push_back(ReportSeen{report.message, report.section, 0, walkthrough, start, ""});
         it = reports.end() - 1;
-      }
-      if (counted.insert({report.message, report.section}).second) ++it->runs;
-      std::string walkthrough = run.walkthrough.substr(0, report.walkthrough_length);
-      if (it->runs == 1 && it->shortest.empty() && it->clock == 0) {
-        it->shortest = walkthrough;
-        it->clock = start;
       } else if (walkthrough.size() < it->shortest.size()) {
         it->shortest = walkthrough;
         it->clock = start;
       }
+      if (counted.insert({report.message, report.section}).second) ++it->runs;
     }
   }
 
