@@ -17,13 +17,16 @@ export WINEDEBUG=-all
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-ostrel}
 wineboot -i > /dev/null 2>&1
 wineserver -p 2> /dev/null
+export OSTREL_WINE_LOG=$build/wine-retries.log
+rm -f "$OSTREL_WINE_LOG"
+wine_run="bash $src/tests/wine_run.sh"
 trap 'wineserver -k 2> /dev/null' EXIT
 failed=0
 passed=0
 
 echo "== scenarios on ostrel-replay.exe"
 for dir in "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/; do
-  if OSTREL_WRAPPER=wine bash "$src/tests/run_scenario.sh" "$build/ostrel-replay.exe" "$dir" > "$build/last.log" 2>&1; then
+  if OSTREL_WRAPPER=$wine_run bash "$src/tests/run_scenario.sh" "$build/ostrel-replay.exe" "$dir" > "$build/last.log" 2>&1; then
     passed=$((passed + 1))
   else
     echo "FAILED: ${dir#$src/}"; head -n 20 "$build/last.log"; failed=$((failed + 1))
@@ -31,7 +34,7 @@ for dir in "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/; do
 done
 
 echo "== end-to-end tests on ostrel.exe"
-if OSTREL_WRAPPER=wine bash "$src/tests/end_to_end.sh" "$build/ostrel.exe" \
+if OSTREL_WRAPPER=$wine_run bash "$src/tests/end_to_end.sh" "$build/ostrel.exe" \
      "$linux_build/tests/libfixed_time.so" "$src/tests/e2e"; then
   passed=$((passed + 1))
 else
@@ -60,7 +63,7 @@ for dir in "$src"/tests/scenarios/*/*/; do
   input=$dir/input
   [ -f "$input" ] || input=/dev/null
   (cd "$dir" && LD_PRELOAD="$linux_build/tests/libfixed_time.so" OSTREL_TEST_TIME="${time:-1000}" \
-     wine "$build/ostrel.exe" < "$input" > "$work/out" 2> /dev/null)
+     $wine_run "$build/ostrel.exe" < "$input" > "$work/out" 2> /dev/null)
   actual=$?
   if [ "$actual" = "$status" ] && cmp -s "$work/expected" "$work/out"; then
     passed=$((passed + 1))
@@ -72,5 +75,8 @@ for dir in "$src"/tests/scenarios/*/*/; do
 done
 rm -rf "$work"
 echo "($skipped scenarios with longer pauses left to ostrel-replay.exe)"
+if [ -s "$OSTREL_WINE_LOG" ]; then
+  echo "Wine failed to start a program and it was run again:"; cat "$OSTREL_WINE_LOG"
+fi
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]
