@@ -22,15 +22,20 @@ std::string String(double value) {
 
 /* ==== Parameters and texts ============================================== */
 
-void Battle::ReadParameter(const std::string& keyword) {
+bool Battle::FindParameter(const std::string& keyword) {
   findInSection(battle, keyword, script);
-  if (line != keyword) {
-    // Never take a value from another section's lines.
-    Error("missing '" + keyword + "' in " + battle);
+  if (line == keyword) return true;
+  // Never take a value or a text from another section's lines.
+  Error("missing '" + keyword + "' in " + battle);
+  return false;
+}
+
+void Battle::ReadParameter(const std::string& keyword) {
+  if (FindParameter(keyword)) {
+    script.ReadLine(&line);
+  } else {
     line.clear();
-    return;
   }
-  script.ReadLine(&line);
 }
 
 void Battle::PrintParameter(const std::string& keyword) {
@@ -96,11 +101,7 @@ void Battle::printCompHP() {
 }
 
 void Battle::RunResultText(const std::string& keyword) {
-  findInSection(battle, keyword, script);
-  if (line != keyword) {
-    Error("missing '" + keyword + "' in " + battle);
-    return;
-  }
+  if (!FindParameter(keyword)) return;
   // The text runs to the next line that begins with "*" or "|", or to the end
   // of the file; "/end" does not end it.
   while (script.ReadLine(&line)) {
@@ -183,18 +184,5 @@ void Battle::playAnimation(std::string name) {
       reported = true;
     }
   }
-  section_running = true;
-  while (section_running) {
-    if (!animations.ReadLine(&line)) {
-      Error("missing '/end' statement");
-      return;
-    }
-    if (!line.empty() && line[0] == '/') {
-      checkForCommands(animations);
-    } else if (enteredNewSection()) {
-      Error("missing '/end' statement");
-    } else {
-      print();
-    }
-  }
+  playSection(animations, false);
 }

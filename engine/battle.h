@@ -55,6 +55,8 @@ class Battle : public Game {
   void getAnimationSetName();
 
  private:
+  // Looks `keyword` up in the battle section; a missing one is reported.
+  bool FindParameter(const std::string& keyword);
   // Looks `keyword` up in the battle section and reads its value into `line`.
   // A missing parameter is reported and reads as an empty line.
   void ReadParameter(const std::string& keyword);

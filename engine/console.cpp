@@ -8,8 +8,6 @@
 #include "terminal_input.h"
 
 namespace {
-constexpr int kErrorColor = 12;
-constexpr int kNormalColor = 7;
 constexpr int kTypingCharacterMs = 46;
 constexpr int kTypingLineMs = 150;
 
@@ -21,7 +19,7 @@ void SetColor(int color) { TermSetColor(color & 0xFFFF); }
 namespace {
 void WriteReport(const std::string& message) {
   SetColor(kErrorColor);
-  Write("\nError: ");
+  Write(kReportPrefix);
   Write(message);
   SetColor(kNormalColor);
 }

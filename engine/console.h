@@ -6,6 +6,12 @@
 
 #include <string>
 
+// The console attributes of an error report and of the usual text, and what
+// every report writes before its message.
+constexpr int kErrorColor = 12;
+constexpr int kNormalColor = 7;
+constexpr const char* kReportPrefix = "\nError: ";
+
 // Sets the text colour from a console attribute: 12 bright red, 7 the usual.
 void SetColor(int color);
 

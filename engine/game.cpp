@@ -60,6 +60,27 @@ void Game::findGameBeginning() {
   }
 }
 
+void Game::playSection(DataStream& source, bool typed) {
+  section_running = true;
+  while (section_running) {
+    if (!source.ReadLine(&line)) {
+      // The file ended before "/end" (or the section was not found).
+      Error("missing '/end' statement");
+      return;
+    }
+    if (!line.empty() && line[0] == '/') {
+      checkForCommands(source);
+    } else if (enteredNewSection()) {
+      // Ran into the next section: report it and play on.
+      Error("missing '/end' statement");
+    } else if (typed) {
+      printWithTypingEffect();
+    } else {
+      print();
+    }
+  }
+}
+
 void Game::printWholeFile(DataStream& file) {
   while (!file.eof()) {
     file.ReadLine(&line);
@@ -115,8 +136,7 @@ void Game::checkForCommands(DataStream& source) {
     // dialog named is played in the same pass.
     if (current_section == dialog) {
       dialog_chained = true;
-    } else if (current_section.compare(0, std::string(kw::kDialogPrefix).size(),
-                                       kw::kDialogPrefix) != 0) {
+    } else if (!StartsWith(current_section, kw::kDialogPrefix)) {
       dialog_chained = false;
     }
     source.ReadLine(&line);
@@ -147,7 +167,7 @@ void Game::getUserInput() {
   // Further answers of the same choice lead to the same block.
   do {
     script.ReadLine(&line);
-  } while (line.compare(0, 2, kw::kChoiceMark) == 0);
+  } while (StartsWith(line, kw::kChoiceMark));
   checkForCommands(script);
 }
 

@@ -53,6 +53,10 @@ class Game {
   // "/end_if".
   void skipCondition(DataStream& source = script);
 
+  // Plays lines from where `source` stands up to the "/end" that clears
+  // `section_running`: commands run, text is printed at once or typed out.
+  // A header met on the way, or the end of the file, is a missing "/end".
+  void playSection(DataStream& source, bool typed);
   // Shows the whole file, then waits for a key.
   void printWholeFile(DataStream& file);
 

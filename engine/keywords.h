@@ -83,6 +83,9 @@ constexpr const char* kCreditsFile = "credits.ostrel";
 
 }  // namespace kw
 
+// True when `text` begins with `prefix` (a header's, say).
+bool StartsWith(const std::string& text, const char* prefix);
+
 // True when `text` is one of the eight conditions on the player's progress,
 // whose argument line is a section name.
 bool IsProgressCondition(const std::string& text);

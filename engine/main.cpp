@@ -36,29 +36,6 @@ bool battle_requested = false;
 
 namespace {
 
-// Plays a location or dialog section from where its lookup left the script,
-// up to the "/end" that clears `section_running`.
-void RunSection(Game& game, bool typed) {
-  game.section_running = true;
-  while (game.section_running) {
-    if (!script.ReadLine(&line)) {
-      // The script ended before "/end" (or the section was not found).
-      Error("missing '/end' statement");
-      return;
-    }
-    if (!line.empty() && line[0] == '/') {
-      game.checkForCommands();
-    } else if (game.enteredNewSection()) {
-      // Ran into the next section: report it and play on.
-      Error("missing '/end' statement");
-    } else if (typed) {
-      game.printWithTypingEffect();
-    } else {
-      game.print();
-    }
-  }
-}
-
 // Fights the battle whose section the script stands in, turn by turn.
 void FightBattle(Battle& engine) {
   int turn = 1;
@@ -142,14 +119,7 @@ struct PassState {
                      InputsRead()};
   }
   bool operator==(const PassState& o) const {
-    if (inventory.size() != o.inventory.size()) return false;
-    for (size_t i = 0; i < inventory.size(); ++i) {
-      if (inventory[i].name != o.inventory[i].name ||
-          inventory[i].count != o.inventory[i].count) {
-        return false;
-      }
-    }
-    return location == o.location && dialog == o.dialog &&
+    return inventory == o.inventory && location == o.location && dialog == o.dialog &&
            battle == o.battle && section_running == o.section_running &&
            dialog_chained == o.dialog_chained &&
            game_running == o.game_running && visited == o.visited &&
@@ -176,7 +146,7 @@ void Pass(Game& game, Battle& engine, int& passes_without_input) {
     game.findInFile(script, location);
     OnSectionEntered(location);
     game.player.SetLocationVisited(location);
-    RunSection(game, false);
+    game.playSection(script, false);
   }
 
   if (!dialog.empty()) {
@@ -185,7 +155,7 @@ void Pass(Game& game, Battle& engine, int& passes_without_input) {
     game.findInFile(script, dialog);
     OnSectionEntered(dialog);
     game.player.SetDialogPlayed(dialog);
-    RunSection(game, true);
+    game.playSection(script, true);
     if (game.dialog_chained) {
       game.dialog_chained = false;
     } else {

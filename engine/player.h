@@ -17,6 +17,7 @@ class Player {
   struct Units {
     std::string name;
     long long count;
+    bool operator==(const Units& o) const { return name == o.name && count == o.count; }
   };
 
   bool LocationWasVisited(std::string name);

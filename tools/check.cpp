@@ -18,10 +18,6 @@ namespace {
 constexpr int kScript = 0;
 constexpr int kAnimations = 1;
 
-bool StartsWith(const std::string& text, const char* prefix) {
-  return text.compare(0, std::string(prefix).size(), prefix) == 0;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A line "/wait:" reads a pause from: blanks, a sign, then a digit.

@@ -2,9 +2,11 @@
 // every prompt at once, and its watch on the story events.
 #include <string>
 
+#include "console.h"
 #include "data_stream.h"
 #include "explore.h"
 #include "globals.h"
+#include "keywords.h"
 #include "story_events.h"
 #include "story_runner.h"
 #include "terminal.h"
@@ -50,14 +52,13 @@ void TermFlush() {}
 
 // An error report is what is written between the red and the usual colour.
 void TermSetColor(int attribute) {
-  if (attribute == 12) {
+  if (attribute == kErrorColor) {
     g_capturing = true;
     g_capture.clear();
   } else if (g_capturing) {
     g_capturing = false;
-    const std::string prefix = "\nError: ";
-    std::string message = g_capture.compare(0, prefix.size(), prefix) == 0
-                              ? g_capture.substr(prefix.size())
+    std::string message = StartsWith(g_capture, kReportPrefix)
+                              ? g_capture.substr(std::string(kReportPrefix).size())
                               : g_capture;
     ExploreRun& run = CurrentRun();
     // The key that the report waits for is part of the walkthrough.
@@ -121,7 +122,7 @@ void TermEndRun(int status) { throw RunEnded{status}; }
 void OnSectionEntered(const std::string& header) {
   Coverage().sections.insert(header);
   CurrentRun().entered.push_back({CurrentRun().steps, header});
-  if (header.compare(0, 8, "|battle=") == 0) ++Coverage().fought[header];
+  if (StartsWith(header, kw::kBattlePrefix)) ++Coverage().fought[header];
 }
 
 void OnLineShown() {
