@@ -31,10 +31,13 @@ sanitize:
 bench: build
 	$(BUILD)/ostrel_bench
 	bash bench/compare.sh $(BUILD)/ostrel
+	$(BUILD)/ostrel_scan_bench $(BUILD)/ostrel
 
 bench-smoke: build
 	$(BUILD)/ostrel_bench --benchmark_min_time=0.01 --benchmark_filter='/1$$|Choice|Battle'
 	bash bench/compare.sh $(BUILD)/ostrel 2 1
+	$(BUILD)/ostrel_scan_bench $(BUILD)/ostrel --megabytes 4 --rounds 3 \
+	  --battle-megabytes 2 --battle-rounds 3 --typing-chars 20
 
 # libFuzzer targets, built with clang, each run for FUZZ_SECONDS.
 build-fuzz/CMakeCache.txt:
