@@ -6,8 +6,15 @@ bool StartsWith(const std::string& text, const char* prefix) {
 }
 
 bool IsProgressCondition(const std::string& text) {
+  return IsProgressCondition(text.data(), text.size());
+}
+
+bool IsProgressCondition(const char* data, size_t size) {
   for (const char* keyword : kw::kProgressConditions) {
-    if (text == keyword) return true;
+    if (size == std::char_traits<char>::length(keyword) &&
+        std::char_traits<char>::compare(data, keyword, size) == 0) {
+      return true;
+    }
   }
   return false;
 }

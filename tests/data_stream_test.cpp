@@ -114,6 +114,27 @@ TEST(DataStreamTest, BytesAreKeptAsTheyAre) {
   EXPECT_EQ(line, bytes);
 }
 
+TEST(LineEndMaskTest, MarksEveryLineFeedAndNothingElse) {
+  // Line feeds among bytes that differ from one in a single bit, at every
+  // place of a block and in blocks of every size up to 64.
+  const char kBytes[] = {'\n', '\n', '\r', '\x0b', '\x08', '\x8a', '\x0e', 'a', '\0'};
+  unsigned state = 1;
+  for (int round = 0; round < 2000; ++round) {
+    char block[64];
+    for (char& c : block) {
+      state = state * 1103515245u + 12345u;
+      c = kBytes[(state >> 16) % sizeof kBytes];
+    }
+    size_t size = static_cast<size_t>(round % 65);
+    std::uint64_t expected = 0;
+    for (size_t i = 0; i < size; ++i) {
+      if (block[i] == '\n') expected |= std::uint64_t{1} << i;
+    }
+    EXPECT_EQ(LineEndMask(block, size), expected);
+    EXPECT_EQ(LineEndMaskPortable(block, size), expected);
+  }
+}
+
 TEST(LineNumberTest, ReadsLikeAtoi) {
   EXPECT_EQ(LineNumber("1500"), 1500);
   EXPECT_EQ(LineNumber("250ms"), 250);
