@@ -1,6 +1,9 @@
 // Keywords of the data files.
 #include "keywords.h"
 
+#include <iterator>
+#include <vector>
+
 bool StartsWith(const std::string& text, const char* prefix) {
   return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
@@ -10,11 +13,10 @@ bool IsProgressCondition(const std::string& text) {
 }
 
 bool IsProgressCondition(const char* data, size_t size) {
-  for (const char* keyword : kw::kProgressConditions) {
-    if (size == std::char_traits<char>::length(keyword) &&
-        std::char_traits<char>::compare(data, keyword, size) == 0) {
-      return true;
-    }
+  static const std::vector<std::string> kConditions(std::begin(kw::kProgressConditions),
+                                                    std::end(kw::kProgressConditions));
+  for (const std::string& keyword : kConditions) {
+    if (size == keyword.size() && keyword.compare(0, size, data, size) == 0) return true;
   }
   return false;
 }
