@@ -24,6 +24,8 @@ play: $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@# A suite whose tool is missing is skipped; say which tool.
+	@grep -h '^SKIPPED:' $(BUILD)/Testing/Temporary/LastTest.log 2>/dev/null | sort -u || true
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:
