@@ -32,7 +32,8 @@ sanitize:
 	$(MAKE) test BUILD=build-sanitize \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON"
 
-# Lookup benchmarks (Google Benchmark), and the engine against grep.
+# Lookup benchmarks (Google Benchmark), the engine against grep, and the scans
+# side by side with grep and cat (bench/scan_bench.cpp).
 bench: build
 	$(BUILD)/ostrel_bench
 	bash bench/compare.sh $(BUILD)/ostrel
