@@ -86,6 +86,11 @@ void DataStream::Rewind() {
   }
 }
 
+const char* DataStream::NextLineEnd(const char* from, const char* end) {
+  const void* feed = std::memchr(from, '\n', static_cast<size_t>(end - from));
+  return feed != nullptr ? static_cast<const char*>(feed) : end;
+}
+
 std::uint64_t LineEndMaskPortable(const char* data, size_t size) {
   std::uint64_t mask = 0;
   for (size_t i = 0; i < size; ++i) {

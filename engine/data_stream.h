@@ -21,13 +21,12 @@ inline std::uint64_t LineEndMask(const char* data, size_t size) {
 #if defined(__SSE2__)
   if (size == 64) {
     const __m128i feed = _mm_set1_epi8('\n');
-    std::uint64_t mask = 0;
-    for (int i = 0; i < 4; ++i) {
+    auto bits = [&](int i) {
       __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
-      std::uint64_t bits = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed)));
-      mask |= bits << (16 * i);
-    }
-    return mask;
+      return static_cast<std::uint64_t>(
+          static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed))));
+    };
+    return bits(0) | bits(1) << 16 | bits(2) << 32 | bits(3) << 48;
   }
 #endif
   return LineEndMaskPortable(data, size);
@@ -103,6 +102,8 @@ class DataStream {
  private:
   bool Refill();
   void Close();
+  // The first line feed in [from, end), or `end`.
+  static const char* NextLineEnd(const char* from, const char* end);
   static int CountTrailingZeros(std::uint64_t mask) {
 #if defined(__GNUC__)
     return __builtin_ctzll(mask);
@@ -150,6 +151,13 @@ bool DataStream::ReadUntil(std::string* out, Stop&& stop) {
           if (block >= end) break;
           size = static_cast<size_t>(end - block);
           mask = LineEndMask(block, size < 64 ? size : 64);
+          if (mask == 0 && size > 64) {
+            // A long line: the library's search finds its end faster.
+            block = NextLineEnd(block + 64, end);
+            if (block == end) break;
+            size = static_cast<size_t>(end - block);
+            mask = LineEndMask(block, size < 64 ? size : 64);
+          }
         }
         if (mask == 0) break;
         const char* feed = block + CountTrailingZeros(mask);

@@ -135,6 +135,35 @@ TEST(LineEndMaskTest, MarksEveryLineFeedAndNothingElse) {
   }
 }
 
+TEST(DataStreamTest, ScanStopsWhereLineByLineReadingWould) {
+  // Lines of every length up to five blocks of the line-end search, so that
+  // line ends fall at every place of a block, LF and CR LF alike.
+  ScopedTempDir dir;
+  Lines lines;
+  std::string text;
+  for (size_t length = 0; length <= 330; ++length) {
+    lines.push_back(std::string(length, static_cast<char>('a' + length % 26)));
+    text += lines.back() + (length % 3 == 0 ? "\r\n" : "\n");
+  }
+  std::string path = dir.Write("f", text);
+  for (size_t every : {1, 7, 64, 1000}) {
+    DataStream stream(path.c_str());
+    std::string line;
+    for (size_t i = every - 1; i < lines.size(); i += every) {
+      EXPECT_TRUE(stream.ReadUntil(&line, [&](const char*, size_t size) {
+        return size % every == every - 1;
+      }));
+      EXPECT_EQ(line, lines[i]);
+      EXPECT_EQ(stream.line_number(), static_cast<std::int64_t>(i) + 1);
+    }
+    // No stop before the end: the scan ends with the end of file's empty read.
+    EXPECT_FALSE(stream.ReadUntil(&line, [](const char*, size_t) { return false; }));
+    EXPECT_EQ(line, "");
+    EXPECT_TRUE(stream.eof());
+    EXPECT_EQ(stream.line_number(), static_cast<std::int64_t>(lines.size()));
+  }
+}
+
 TEST(LineNumberTest, ReadsLikeAtoi) {
   EXPECT_EQ(LineNumber("1500"), 1500);
   EXPECT_EQ(LineNumber("250ms"), 250);
