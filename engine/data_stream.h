@@ -96,7 +96,7 @@ class DataStream {
   // Clears the end of file and goes back to the first character of the file.
   void Rewind();
 
-  // The stream whose ReadLine ran last, or null.
+  // The stream whose ReadLine or ReadUntil ran last, or null.
   static const DataStream* last_read() { return last_read_; }
 
  private:
@@ -138,29 +138,30 @@ bool DataStream::ReadUntil(std::string* out, Stop&& stop) {
     if (!eof_ && begin_ < end_) {
       const char* data = buffer_.data();
       const char* start = data + begin_;
-      const char* end = data + end_;
+      const size_t limit = end_;
+      const char* end = data + limit;
       // The line ends ahead, 64 bytes at a time: `mask` holds those of the
-      // block at `block` that are not passed yet.
-      const char* block = start;
-      size_t size = static_cast<size_t>(end - block);
-      std::uint64_t mask = LineEndMask(block, size < 64 ? size : 64);
+      // block at offset `block` that are not passed yet.
+      size_t block = begin_;
+      size_t size = limit - block;
+      std::uint64_t mask = LineEndMask(data + block, size < 64 ? size : 64);
       std::int64_t lines = 0;
       for (;;) {
         while (mask == 0) {
           block += 64;
-          if (block >= end) break;
-          size = static_cast<size_t>(end - block);
-          mask = LineEndMask(block, size < 64 ? size : 64);
+          if (block >= limit) break;
+          size = limit - block;
+          mask = LineEndMask(data + block, size < 64 ? size : 64);
           if (mask == 0 && size > 64) {
             // A long line: the library's search finds its end faster.
-            block = NextLineEnd(block + 64, end);
-            if (block == end) break;
-            size = static_cast<size_t>(end - block);
-            mask = LineEndMask(block, size < 64 ? size : 64);
+            block = static_cast<size_t>(NextLineEnd(data + block + 64, end) - data);
+            if (block == limit) break;
+            size = limit - block;
+            mask = LineEndMask(data + block, size < 64 ? size : 64);
           }
         }
         if (mask == 0) break;
-        const char* feed = block + CountTrailingZeros(mask);
+        const char* feed = data + block + CountTrailingZeros(mask);
         mask &= mask - 1;
         size_t length = static_cast<size_t>(feed - start);
         // The whole line is in the buffer, its carriage return too.
