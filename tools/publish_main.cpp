@@ -14,28 +14,26 @@
 
 #include "check.h"
 #include "keywords.h"
+#include "tool_options.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char kUsage[] =
-    "usage: ostrel-publish [-o FILE] [--title TEXT] [--force] [--template FILE] DIR\n"
-    "Writes the story in DIR as one web page that plays it: by default DIR's\n"
-    "name with .html, in the current directory, titled with DIR's name.\n"
-    "  -o FILE          write the page to FILE\n"
-    "  --title TEXT     the page's title\n"
-    "  --force          publish a story that has errors\n"
-    "  --template FILE  the page template (default: ostrel-page.html beside\n"
-    "                   this program, which `make web` builds)\n";
-const char kVersion[] = "ostrel-publish 1.0\n";
+const ToolOption kOptions[] = {
+    {"-o FILE", "write the page to FILE (default: DIR's name with .html)"},
+    {"--title TEXT", "the page's title (default: DIR's name)"},
+    {"--force", "publish a story that has errors"},
+    {"--template FILE", "the page template (default: ostrel-page.html, which\n"
+                        "`make web` builds, beside this program or installed)"},
+    {nullptr, nullptr}};
+const ToolUsage kUsage = {
+    "ostrel-publish", "[-o FILE] [--title TEXT] [--force] [--template FILE] DIR",
+    "Writes the story in DIR as one web page that plays it, after checking the\n"
+    "story as ostrel-check does: a story with errors is not published.\n",
+    kOptions};
 const char kTitleMarker[] = "@OSTREL_TITLE@";
 const char kStoryMarker[] = "@OSTREL_STORY@";
-
-int Usage() {
-  std::cerr << kUsage;
-  return 2;
-}
 
 int Fail(const std::string& message) {
   std::cerr << "ostrel-publish: " << message << "\n";
@@ -93,12 +91,15 @@ std::string EscapeHtml(const std::string& text) {
   return out;
 }
 
-// The template beside this program: `make web` puts it there.
+// The template beside this program, where `make web` puts it, or where it
+// is installed.
 fs::path DefaultTemplate(const char* argv0) {
   std::error_code ec;
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
   if (ec) self = fs::absolute(argv0, ec);
-  return self.parent_path() / "ostrel-page.html";
+  fs::path beside = self.parent_path() / "ostrel-page.html";
+  fs::path installed = self.parent_path() / OSTREL_PAGE_DIR / "ostrel-page.html";
+  return fs::exists(beside, ec) || !fs::exists(installed, ec) ? beside : installed;
 }
 
 // The story's files that exist, as JSON: {"files": {"NAME": "BASE64", ...}}.
@@ -125,18 +126,13 @@ bool StoryJson(const fs::path& dir, std::string* json, std::string* err) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   std::string out_path, title, template_path, dir;
   bool force = false, have_title = false, have_dir = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool has_value = i + 1 < argc;
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--version") {
-      std::cout << kVersion;
-      return 0;
-    } else if (arg == "-o" && has_value) {
+    if (arg == "-o" && has_value) {
       out_path = argv[++i];
     } else if (arg == "--title" && has_value) {
       title = argv[++i];
@@ -146,13 +142,13 @@ int main(int argc, char** argv) {
     } else if (arg == "--force") {
       force = true;
     } else if (arg.empty() || arg[0] == '-' || have_dir) {
-      return Usage();
+      return UsageError(kUsage);
     } else {
       dir = arg;
       have_dir = true;
     }
   }
-  if (!have_dir) return Usage();
+  if (!have_dir) return UsageError(kUsage);
 
   StoryChecker checker;
   std::string err;
