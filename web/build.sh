@@ -18,7 +18,7 @@ fi
 
 # Every engine source but the other terminal and platform layers; the entry
 # point as OstrelMain, which the web terminal layer calls.
-flags=(-std=c++17 -O2 -Wall -Wextra -Wpedantic -Werror -Wno-dollar-in-identifier-extension)
+flags=(-std=c++17 -Os -Wall -Wextra -Wpedantic -Werror -Wno-dollar-in-identifier-extension)
 objects=()
 for f in "$src"/engine/*.cpp; do
   name=$(basename "$f" .cpp)
