@@ -130,56 +130,14 @@ class WebTerminal {
     for (int i = 1; i < length && HostByteReady(); ++i) HostNextByte(purpose_);
   }
 
-  // Reads one line, showing what is typed. Backspace erases the last
-  // character, Ctrl-U the whole line, Enter ends it; Ctrl-D on an empty line
-  // is the end of input.
   bool EditLine(std::string* line) {
     Flush();
-    line->clear();
-    for (;;) {
-      int next = HostNextByte(purpose_);
-      if (next < 0) return !line->empty();
-      char c = static_cast<char>(next);
-      if (c == '\n' || c == '\r') {
-        line->push_back('\n');
-        Echo("\n");
-        return true;
-      }
-      if (next == 0x04) {
-        if (line->empty()) return false;
-        continue;
-      }
-      if (next == 0x7f || next == 0x08) {
-        EraseLastCharacter(line);
-        continue;
-      }
-      if (next == 0x15) {
-        while (!line->empty()) EraseLastCharacter(line);
-        continue;
-      }
-      if (next == 0x1b) {
-        ReadRestOfKey(0x1b);  // arrows and the like do nothing here
-        continue;
-      }
-      if (next < 0x20 && c != '\t') continue;
-      line->push_back(c);
-      Echo(std::string(1, c));
-    }
+    LineKeys keys;
+    keys.next = [this] { return HostNextByte(purpose_); };
+    keys.echo = [](const std::string& text) { HostWrite(text.data(), text.size(), 1); };
+    keys.skip_escape = [this] { ReadRestOfKey(0x1b); };
+    return ::EditLine(line, keys);
   }
-
-  void EraseLastCharacter(std::string* line) {
-    if (line->empty()) return;
-    // Step back over UTF-8 continuation bytes to the start of the character.
-    size_t start = line->size() - 1;
-    while (start > 0 && (static_cast<unsigned char>((*line)[start]) & 0xC0) == 0x80) {
-      --start;
-    }
-    if (Utf8CharLength(*line, start) != line->size() - start) start = line->size() - 1;
-    line->erase(start);
-    Echo("\b \b");
-  }
-
-  void Echo(const std::string& text) { HostWrite(text.data(), text.size(), 1); }
 
   TokenQueue queue_;
   std::string out_;
