@@ -24,6 +24,8 @@ play: $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@# A suite whose tool is missing is skipped; say which tool.
+	@grep -h '^SKIPPED:' $(BUILD)/Testing/Temporary/LastTest.log 2>/dev/null | sort -u || true
 	@$(MAKE) --no-print-directory web-test
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -99,9 +101,9 @@ $(WEB_BUILD)/ostrel-page.html: $(WEB_SOURCES)
 web-test:
 ifeq ($(WEB_TESTS),1)
 	@if ! command -v emcc > /dev/null; then \
-	  echo "web tests skipped: emcc not found (Debian package emscripten)"; \
+	  echo "SKIPPED: the web tests: emcc is not installed (apt-get install emscripten)"; \
 	elif ! command -v node > /dev/null; then \
-	  echo "web tests skipped: node not found (Debian package nodejs)"; \
+	  echo "SKIPPED: the web tests: node is not installed (apt-get install nodejs npm)"; \
 	else \
 	  $(MAKE) --no-print-directory web && bash web/test.sh $(BUILD) $(WEB_BUILD); \
 	fi

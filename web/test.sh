@@ -17,9 +17,9 @@ node --no-experimental-fetch "$src/web/harness.js" "$web_build/ostrel-engine.js"
 echo "== published pages in Chromium"
 chromium=${CHROMIUM:-$(command -v chromium || true)}
 if [ -z "$chromium" ]; then
-  echo "browser test skipped: chromium not found (Debian package chromium)"
+  echo "SKIPPED: the browser test: chromium is not installed (apt-get install chromium)"
 elif [ ! -x "$build/ostrel-publish" ]; then
-  echo "browser test skipped: $build/ostrel-publish not built"
+  echo "SKIPPED: the browser test: $build/ostrel-publish is not built"
 else
   if [ ! -d "$src/web/node_modules/puppeteer-core" ]; then
     (cd "$src/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund) || exit 1
