@@ -73,10 +73,11 @@ function instrument(fixedSeconds, fast) {
     const realTimeout = window.setTimeout;
     window.setTimeout = (f, ms, ...rest) => realTimeout(f, 0, ...rest);
   }
+  // Watched from the document itself: the page may ask before it has loaded.
+  new MutationObserver(() => {
+    if (document.body.dataset.input) window.__asks++;
+  }).observe(document, {subtree: true, attributes: true, attributeFilter: ['data-input']});
   document.addEventListener('DOMContentLoaded', () => {
-    new MutationObserver(() => {
-      if (document.body.dataset.input) window.__asks++;
-    }).observe(document.body, {attributes: true, attributeFilter: ['data-input']});
     const watchRows = () => {
       const rows = document.querySelector('.xterm-rows');
       if (!rows) return void requestAnimationFrame(watchRows);
@@ -116,8 +117,14 @@ async function screenShows(page, text) {
 
 // Waits until the page asks for input again, and says what for.
 async function nextAsk(page, asksBefore) {
-  await page.waitForFunction((n) => window.__asks > n && document.body.dataset.input,
-                             {timeout: 20000}, asksBefore);
+  try {
+    await page.waitForFunction((n) => window.__asks > n && document.body.dataset.input,
+                               {timeout: 20000}, asksBefore);
+  } catch (e) {
+    const state = await page.evaluate(() => [document.body.dataset.input, window.__asks]);
+    throw new Error(`no new question after ${asksBefore} (${state}); the screen:\n` +
+                    await screenText(page));
+  }
   return page.evaluate(() => [document.body.dataset.input, window.__asks]);
 }
 
@@ -200,6 +207,8 @@ async function bundledStory(browser) {
   check(kind === 'ended', 'played to the end', `${kind}, words left ${plan}, typed ${typed}`);
   check(numbers >= 2, 'a battle was fought', numbers);
   check(state.lines.some((l) => l.includes(credits)), 'the credits shown', credits);
+  check(await screenShows(page, credits) && !(await screenText(page)).includes(titleLine),
+        'the screen cleared since the title screen', await screenText(page));
   check(state.ended === 'The story has ended.' && state.againShown && state.againFocused,
         'the end said, and play again offered', JSON.stringify(state.ended));
 
