@@ -18,7 +18,7 @@ fi
 
 # Every engine source but the other terminal and platform layers; the entry
 # point as OstrelMain, which the web terminal layer calls.
-flags=(-std=c++17 -Os -Wall -Wextra -Wpedantic -Werror -Wno-dollar-in-identifier-extension)
+flags=(-std=c++17 -Os -Wall -Wextra -Wpedantic -Werror)
 objects=()
 for f in "$src"/engine/*.cpp; do
   name=$(basename "$f" .cpp)
@@ -33,7 +33,7 @@ for f in "$src"/engine/*.cpp; do
   objects+=("$obj")
 done
 emcc "${flags[@]}" "${objects[@]}" \
-  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 \
+  -sASYNCIFY -sASYNCIFY_STACK_SIZE=262144 \
   -sMODULARIZE -sEXPORT_NAME=createOstrel -sSINGLE_FILE -sEXIT_RUNTIME \
   -sFORCE_FILESYSTEM -sEXPORTED_RUNTIME_METHODS=FS -sENVIRONMENT=web,node \
   -sALLOW_MEMORY_GROWTH -sNODEJS_CATCH_EXIT=0 -sNODEJS_CATCH_REJECTION=0 \
