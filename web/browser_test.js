@@ -10,6 +10,7 @@
 // 2. A small story of this test's own, at the real pace: the pace of a typed
 //    line, the red of an error report, Backspace in a line and an arrow key
 //    at a key wait, and a title that needs escaping.
+// 3. A story that cannot go on: the page says it stopped.
 'use strict';
 const fs = require('fs');
 const os = require('os');
@@ -338,6 +339,23 @@ async function smallStory(browser) {
   await page.close();
 }
 
+// A story that cannot go on: the run ends with status 1, and the page says
+// so.
+async function storyThatStops(browser) {
+  const dir = path.join(work, 'stops');
+  fs.mkdirSync(dir);
+  fs.writeFileSync(path.join(dir, 'script.ostrel'),
+                   '|start_location:\nA\n|location=A\n/change_location:\nA\n/end\n');
+  const file = publishPage(dir, ['--force']);
+  const {page} = await openPage(browser, file, 1000, true);
+  await page.waitForFunction(() => document.body.dataset.input === 'key', {timeout: 10000});
+  await page.keyboard.press('Space');
+  await page.waitForFunction(() => document.body.dataset.input === 'ended', {timeout: 10000});
+  const ended = await page.evaluate(() => document.getElementById('ended').textContent);
+  check(ended === 'The story has stopped at an error.', 'a story that stops: said so', ended);
+  await page.close();
+}
+
 async function main() {
   const browser = await puppeteer.launch({
     executablePath: CHROMIUM,
@@ -349,6 +367,7 @@ async function main() {
   try {
     await bundledStory(browser);
     await smallStory(browser);
+    await storyThatStops(browser);
   } catch (e) {
     failures++;
     console.log(`FAILED: ${e.stack || e}`);
