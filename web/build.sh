@@ -16,14 +16,16 @@ if [ ! -d "$src/web/node_modules/@xterm/xterm" ]; then
   (cd "$src/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
 fi
 
-# Every engine source but the other terminal and platform layers; the entry
-# point as OstrelMain, which the web terminal layer calls.
+# Every engine source but the other terminal layers and the Windows ones
+# (platform_posix.cpp builds under Emscripten, and only the byte reader that
+# the web terminal does not use calls it). The entry point as OstrelMain,
+# which the web terminal layer calls.
 flags=(-std=c++17 -Os -Wall -Wextra -Wpedantic -Werror)
 objects=()
 for f in "$src"/engine/*.cpp; do
   name=$(basename "$f" .cpp)
   case $name in
-    terminal_posix | terminal_windows | platform_windows) continue ;;
+    terminal_posix | *_windows) continue ;;
     main) extra=(-Dmain=OstrelMain) ;;
     *) extra=() ;;
   esac
