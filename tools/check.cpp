@@ -120,6 +120,13 @@ bool StoryChecker::Load(const std::string& dir, std::string* err) {
   return true;
 }
 
+void StoryChecker::LoadLines(std::vector<std::string> script,
+                             std::vector<std::string> animations, bool has_animations) {
+  script_ = std::move(script);
+  animations_ = std::move(animations);
+  has_animations_ = has_animations;
+}
+
 void StoryChecker::Report(int file, int index, bool error, std::string message) {
   diagnostics_.push_back(Diagnostic{file, index + 1, error, std::move(message)});
 }

@@ -46,6 +46,9 @@ class StoryChecker {
   // Reads the story files of `dir`. Returns false, with `*err` set, when the
   // story cannot be read at all (no directory, no script).
   bool Load(const std::string& dir, std::string* err);
+  // Takes the script and the animations as lines, for a story held in memory.
+  void LoadLines(std::vector<std::string> script, std::vector<std::string> animations,
+                 bool has_animations);
 
   // Finds every fault; the diagnostics come sorted by file and line.
   void Check();
