@@ -511,7 +511,9 @@ json LanguageServer::Completion(const json& params) {
     }
   };
   auto item_names = [&]() {
-    for (const StoryIndex::Item& item : index.items()) add(item.name, kCompletionValue, "item");
+    for (const StoryIndex::Item& item : index.items()) {
+      if (!item.name.empty()) add(item.name, kCompletionValue, "item");
+    }
   };
   auto words = [&](const std::vector<std::string>& list) {
     for (const std::string& word : list) add(word, kCompletionKeyword, "");

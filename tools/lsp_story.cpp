@@ -67,8 +67,9 @@ const StoryIndex::Definition* StoryIndex::Enclosing(int file, int line) const {
 }
 
 std::string StoryIndex::HeaderAt(int file, int line, size_t byte) const {
+  // A name's whole line counts, the prefix of a header-form name included.
   auto inside = [&](const TextSpan& s) {
-    return s.file == file && s.line == line && byte >= s.begin && byte <= s.end;
+    return s.file == file && s.line == line && byte <= s.end;
   };
   for (const Use& u : uses_) {
     if (inside(u.name)) return u.header;
