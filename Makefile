@@ -31,10 +31,12 @@ sanitize:
 bench: build
 	$(BUILD)/ostrel_bench
 	bash bench/compare.sh $(BUILD)/ostrel
+	[ ! -x $(BUILD)/lsp_bench ] || $(BUILD)/lsp_bench
 
 bench-smoke: build
 	$(BUILD)/ostrel_bench --benchmark_min_time=0.01 --benchmark_filter='/1$$|Choice|Battle'
 	bash bench/compare.sh $(BUILD)/ostrel 2 1
+	[ ! -x $(BUILD)/lsp_bench ] || $(BUILD)/lsp_bench --benchmark_min_time=0.01
 
 # libFuzzer targets, built with clang, each run for FUZZ_SECONDS.
 build-fuzz/CMakeCache.txt:
@@ -43,6 +45,8 @@ build-fuzz/CMakeCache.txt:
 
 fuzz: build-fuzz/CMakeCache.txt
 	cmake --build build-fuzz -j $(JOBS) --target stream_fuzzer story_fuzzer
+	cmake --build build-fuzz -j $(JOBS) --target lsp_fuzzer || \
+	  echo "lsp_fuzzer left out: nlohmann-json (nlohmann-json3-dev) is not installed"
 	bash fuzz/run.sh build-fuzz $(CURDIR) $(FUZZ_SECONDS)
 
 fuzz-smoke:

@@ -39,10 +39,11 @@ json ErrorResponse(const json& id, int code, const std::string& message) {
   return json{{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}};
 }
 
-const std::string& Field(const json& object, const char* name, const std::string& fallback) {
+// A string member of `object`, or `fallback`.
+std::string Field(const json& object, const char* name, const std::string& fallback) {
   if (!object.is_object()) return fallback;
   auto it = object.find(name);
-  return it != object.end() && it->is_string() ? it->get_ref<const std::string&>() : fallback;
+  return it != object.end() && it->is_string() ? it->get<std::string>() : fallback;
 }
 
 const json& Object(const json& object, const char* name) {
@@ -65,7 +66,7 @@ long long Integer(const json& object, const char* name) {
 }
 
 std::string UriParam(const json& params) {
-  const std::string& uri = Field(Object(params, "textDocument"), "uri", "");
+  std::string uri = Field(Object(params, "textDocument"), "uri", "");
   if (uri.empty()) throw RequestError{kInvalidParams, "textDocument.uri is missing"};
   return uri;
 }
@@ -92,7 +93,7 @@ std::string Fixed(double value) {
 
 // Applies one change of `textDocument/didChange` to `*text`.
 void ApplyChange(const json& change, std::string* text) {
-  const std::string& replacement = Field(change, "text", "");
+  std::string replacement = Field(change, "text", "");
   const json& range = Object(change, "range");
   if (!range.is_object()) {
     *text = replacement;
@@ -247,7 +248,7 @@ void LanguageServer::Notice(const std::string& method, const json& params,
   if (!initialized_ || shut_down_) return;
   if (method == "textDocument/didOpen") {
     const json& document = Object(params, "textDocument");
-    const std::string& uri = Field(document, "uri", "");
+    std::string uri = Field(document, "uri", "");
     std::string path;
     if (!UriToPath(uri, &path)) return;
     documents_[uri] = Document{path, Field(document, "text", "")};
@@ -456,7 +457,7 @@ json LanguageServer::Rename(const json& params) {
   std::string header = index.HeaderAt(place.file, place.line, place.byte);
   const StoryIndex::Definition* d = index.Find(header);
   if (d == nullptr) throw RequestError{kRequestFailed, "no section or animation set is named here"};
-  const std::string& name = Field(params, "newName", "");
+  std::string name = Field(params, "newName", "");
   if (name.empty() || name.find_first_of("\r\n") != std::string::npos) {
     throw RequestError{kInvalidParams, "a name is one line, not empty"};
   }
