@@ -9,6 +9,7 @@ _ostrel_tools_options() {
     ostrel-check) echo "--graph" ;;
     ostrel-replay) echo "--time --time-step --show-pauses --trace" ;;
     ostrel-explore) echo "--runs --seed --steps --json --out" ;;
+    ostrel-lsp) echo "--stdio" ;;
   esac
   echo "--help --version"
 }
@@ -40,4 +41,4 @@ _ostrel_tools() {
   fi
 }
 
-complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore
+complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore ostrel-lsp

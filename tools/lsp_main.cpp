@@ -7,12 +7,21 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "lsp_framing.h"
 #include "lsp_server.h"
+#include "tool_options.h"
 
 namespace {
+
+const ToolOption kOptions[] = {
+    {"--stdio", "talk over standard input and output (the default and only way)"},
+    {nullptr, nullptr}};
+const ToolUsage kUsage = {
+    "ostrel-lsp", "[--stdio]",
+    "A language server for story files: an editor starts it and talks to it\n"
+    "over standard input and output, in the Language Server Protocol.\n",
+    kOptions};
 
 void Send(const std::string& body) {
   std::string framed = Frame(body);
@@ -22,17 +31,10 @@ void Send(const std::string& body) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   for (int i = 1; i < argc; ++i) {
     // Clients of the stdio transport say so; it is the only one.
-    if (std::strcmp(argv[i], "--stdio") == 0) continue;
-    if (std::strcmp(argv[i], "--help") == 0) {
-      std::cout << "usage: ostrel-lsp [--stdio]\n"
-                   "A language server for story files: an editor starts it and talks to it\n"
-                   "over standard input and output.\n";
-      return 0;
-    }
-    std::cerr << "usage: ostrel-lsp [--stdio]\n";
-    return 2;
+    if (std::strcmp(argv[i], "--stdio") != 0) return UsageError(kUsage);
   }
   LanguageServer server;
   FrameReader reader;
