@@ -362,7 +362,13 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
       auto match = match_.find(i);
       std::vector<Outcome> taken;
       for (Outcome& o : active) {
-        if (match != match_.end()) {
+        if (match == match_.end()) {
+          // The skip runs past the section's end: reported as a missing
+          // "/end_if", and followed no further.
+          Outcome skipped = o;
+          skipped.broken = true;
+          finish(std::move(skipped));
+        } else {
           Literal opposite = literal;
           opposite.holds = !literal.holds;
           if (!known) {
@@ -424,6 +430,12 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
   for (Outcome& o : active) {
     o.broken = !result_text;
     finish(std::move(o));
+  }
+  for (auto& w : waiting) {
+    for (Outcome& o : w.second) {
+      o.broken = true;
+      finish(std::move(o));
+    }
   }
   if (overflow) {
     Outcome unknown;

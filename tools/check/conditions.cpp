@@ -165,13 +165,18 @@ void Checker::UseName(StoryFile file, int index, Kind kind, bool condition, cons
   out_->index.uses.push_back(use);
   if (use.known) return;
 
+  bool wrong_kind = condition && !name.empty() && name[0] == '|' && !StartsWith(name, prefix);
+  if (wrong_kind && name.find('=') != std::string_view::npos) {
+    // "|location=Pilot" where a dialog is meant: suggest by the name alone,
+    // and replace the whole line.
+    bare = name.substr(name.find('=') + 1);
+  }
   std::string like;
   if (suggestions_left_ > 0) {
     --suggestions_left_;
     like = Resembles(bare, section_names_[kind]);
   }
   std::string message;
-  bool wrong_kind = condition && !name.empty() && name[0] == '|' && !StartsWith(name, prefix);
   if (condition) {
     bool holds = std::string(keyword).find("Not") != std::string::npos;
     message = "'" + std::string(keyword) + "' names " + header +
@@ -184,12 +189,14 @@ void Checker::UseName(StoryFile file, int index, Kind kind, bool condition, cons
   if (!like.empty()) {
     std::string note = BlankNote(prefix + std::string(bare), bare, prefix + like, like);
     if (!note.empty()) message += "; " + note;
-    message += "; did you mean " + prefix + like + "?";
+    int line = sections_[static_cast<size_t>(Find(prefix + like))].first + 1;
+    message += "; did you mean " + prefix + like + ", at line " + std::to_string(line) + "?";
   }
   Report(file, at, use.where.start, use.where.end, condition ? Severity::kWarning : Severity::kError,
          "unknown-section", message);
   if (!like.empty()) {
-    out_->findings.back().fix = Replacement{SourceRange{file, at + 1, start, use.where.end}, like};
+    out_->findings.back().fix = wrong_kind ? Replacement{use.where, prefix + like}
+                                           : Replacement{SourceRange{file, at + 1, start, use.where.end}, like};
   }
 }
 

@@ -36,9 +36,12 @@ void Checker::CheckReach() {
   for (const Section& section : sections_) {
     if (!section.played) continue;  // reported as a duplicate
     if (!reached_[static_cast<size_t>(&section - sections_.data())]) {
-      ReportLine(StoryFile::kScript, section.first, Severity::kWarning, "unreachable-section",
-                 std::string(section.header) +
-                     " is never reached: no start statement or change command leads to it");
+      std::string message = std::string(section.header) +
+                            " is never reached: no start statement or change command leads to it";
+      if (TrimmedEnd(section.header) < section.header.size()) {
+        message += "; '" + std::string(section.header) + "' ends with a blank";
+      }
+      ReportLine(StoryFile::kScript, section.first, Severity::kWarning, "unreachable-section", message);
     }
   }
 }
