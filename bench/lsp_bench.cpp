@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "lsp_findings.h"
+#include "check.h"
 #include "lsp_server.h"
 #include "lsp_text.h"
 
@@ -52,12 +52,11 @@ void BM_LspChangeToDiagnostics(benchmark::State& state) {
 BENCHMARK(BM_LspChangeToDiagnostics)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_CheckerAlone(benchmark::State& state) {
-  StoryText story;
-  story.lines[0] = SplitLines(Story(static_cast<int>(state.range(0))));
-  story.present[0] = true;
+  StorySources story;
+  story[StoryFile::kScript] = StorySources::File{true, Story(static_cast<int>(state.range(0)))};
   for (auto _ : state) {
-    std::vector<LspFinding> findings = FindFaults(story);
-    benchmark::DoNotOptimize(findings);
+    StoryCheck check = CheckStory(story);
+    benchmark::DoNotOptimize(check);
   }
 }
 BENCHMARK(BM_CheckerAlone)->Arg(10000)->Unit(benchmark::kMillisecond);

@@ -6,7 +6,7 @@
 # value are in _ostrel_tools_takes_value. A new tool adds its line to both.
 _ostrel_tools_options() {
   case $1 in
-    ostrel-check) echo "--graph" ;;
+    ostrel-check) echo "--graph --stats" ;;
     ostrel-replay) echo "--time --time-step --show-pauses --trace" ;;
     ostrel-explore) echo "--runs --seed --steps --json --out" ;;
     ostrel-lsp) echo "--stdio" ;;

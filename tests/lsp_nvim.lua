@@ -37,7 +37,8 @@ local function run()
 
   step = 'diagnostics'
   local expected = '11: |location=Library is never reached: no start statement or change '
-    .. 'command leads to it | 9: |location=Libary does not exist'
+    .. 'command leads to it | 9: |location=Libary does not exist; did you mean '
+    .. '|location=Library, at line 11?'
   wait_for('diagnostics', function() return messages(buf) ~= '' end)
   if messages(buf) ~= expected then fail('got ' .. messages(buf)) end
 

@@ -275,7 +275,7 @@ TEST_F(LspServerTest, CompletionByPlace) {
 
   Open("animations.ostrel", "|animation_set=Troll fight\n|\n");
   std::vector<std::string> animations = Labels(Request("textDocument/completion", At("animations.ostrel", 1, 1)));
-  EXPECT_EQ(animations.size(), 9u);
+  ASSERT_EQ(animations.size(), 9u);
   EXPECT_EQ(animations[1], "|animation=player_1_PC_1");
 }
 

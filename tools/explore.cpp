@@ -23,7 +23,7 @@ struct ReportSeen {
   std::string file;       // where that walkthrough was written
 };
 
-struct Finding {
+struct Unreached {
   int file;
   int line;
   std::string text;
@@ -61,14 +61,18 @@ std::string Number(double value) {
 }  // namespace
 
 int Explore(const ExploreOptions& options) {
-  StoryChecker checker;
-  std::string err;
-  if (!checker.Load(options.dir, &err)) {
-    std::cerr << "ostrel-explore: " << err << "\n";
-    return 2;
+  StoryCheck check;
+  {
+    // The story's bytes are needed only while it is checked.
+    StorySources sources;
+    std::string err;
+    if (!ReadStorySources(options.dir, &sources, &err)) {
+      std::cerr << "ostrel-explore: " << err << "\n";
+      return 2;
+    }
+    check = CheckStory(sources);
   }
-  checker.Check();
-  const StoryMap& map = checker.map();
+  const StoryMap& map = check.map;
 
   std::vector<ReportSeen> reports;
   std::map<std::string, long> endless;  // the sections gone round, and how often
@@ -148,7 +152,7 @@ int Explore(const ExploreOptions& options) {
     if (header.empty() || coverage.sections.count(header) != 0) return "";
     return " (its section, " + header + ", was never entered)";
   };
-  std::vector<Finding> findings;
+  std::vector<Unreached> findings;
   for (const StoryMap::Target& t : map.sections) {
     if (coverage.sections.count(t.what) != 0) continue;
     std::string reason = map.reachable.count(t.what) == 0
@@ -177,12 +181,14 @@ int Explore(const ExploreOptions& options) {
       findings.push_back({t.file, t.line, "item '" + t.what + "' never given" + why(t.file, t.line)});
     }
   }
-  for (const StoryMap::Target& t : map.texts) {
-    if (coverage.shown.count({t.file, t.line}) == 0) {
-      findings.push_back({t.file, t.line, "text line never shown" + why(t.file, t.line)});
+  for (const StoryMap::TextRun& run : map.texts) {
+    for (int line = run.first; line <= run.last; ++line) {
+      if (coverage.shown.count({run.file, line}) == 0) {
+        findings.push_back({run.file, line, "text line never shown" + why(run.file, line)});
+      }
     }
   }
-  std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
+  std::stable_sort(findings.begin(), findings.end(), [](const Unreached& a, const Unreached& b) {
     return a.file != b.file ? a.file < b.file : a.line < b.line;
   });
 
@@ -206,7 +212,7 @@ int Explore(const ExploreOptions& options) {
     }
     out << (endless.empty() ? "" : "\n  ") << "],\n  \"never_reached\": [";
     for (size_t i = 0; i < findings.size(); ++i) {
-      out << (i ? ",\n" : "\n") << "    {\"file\": " << Json(StoryChecker::kFiles[findings[i].file])
+      out << (i ? ",\n" : "\n") << "    {\"file\": " << Json(StoryFileName(static_cast<StoryFile>(findings[i].file)))
           << ", \"line\": " << findings[i].line << ", \"what\": " << Json(findings[i].text) << "}";
     }
     out << (findings.empty() ? "" : "\n  ") << "],\n  \"battles\": [";
@@ -248,8 +254,8 @@ int Explore(const ExploreOptions& options) {
     out << "\nNever reached:";
     if (findings.empty()) out << " nothing: every section, answer, block, item and line";
     out << "\n";
-    for (const Finding& f : findings) {
-      out << StoryChecker::kFiles[f.file] << ":" << f.line << ": " << f.text << "\n";
+    for (const Unreached& f : findings) {
+      out << StoryFileName(static_cast<StoryFile>(f.file)) << ":" << f.line << ": " << f.text << "\n";
     }
     out << "\nBattles:";
     if (map.duels.empty()) out << " none";

@@ -74,7 +74,7 @@ std::string UriParam(const json& params) {
 int FileIndex(const std::string& path) {
   std::string base = BaseName(path);
   for (int f = 0; f < 4; ++f) {
-    if (base == StoryChecker::kFiles[f]) return f;
+    if (base == StoryFileName(static_cast<StoryFile>(f))) return f;
   }
   return -1;
 }
@@ -133,6 +133,11 @@ std::vector<std::string> BattleKeywords(long long moves) {
     words.push_back(kw::kPlayerDefendPrefix + std::to_string(m) + ":");
   }
   return words;
+}
+
+TextSpan SpanOf(const SourceRange& range) {
+  return TextSpan{static_cast<int>(range.file), range.line - 1, static_cast<size_t>(range.start),
+                  static_cast<size_t>(range.end)};
 }
 
 bool IsItemCommand(const std::string& text) {
@@ -296,23 +301,23 @@ json LanguageServer::Initialize() {
 LanguageServer::Story& LanguageServer::StoryOf(const std::string& dir) {
   Story& story = stories_[dir];
   if (story.fresh) return story;
-  for (int f = 0; f < 4; ++f) {
-    std::string path = dir + "/" + StoryChecker::kFiles[f];
-    std::vector<std::string>& lines = story.text.lines[f];
-    lines.clear();
-    auto open = open_.find(path);
+  StorySources sources;
+  std::string err;
+  // A story without a script is checked all the same: all of it is missing.
+  ReadStorySources(dir, &sources, &err);
+  for (int f = 0; f < kStoryFileCount; ++f) {
+    StorySources::File& file = sources.files[f];
+    auto open = open_.find(dir + "/" + StoryFileName(static_cast<StoryFile>(f)));
     if (open != open_.end()) {
-      lines = SplitLines(documents_[open->second].text);
-      story.text.present[f] = true;
-      continue;
+      file.present = true;
+      file.bytes = documents_[open->second].text;
     }
-    DataStream stream(path.c_str());
-    story.text.present[f] = stream.is_open();
-    std::string line;
-    while (stream.ReadLine(&line)) lines.push_back(line);
+    story.text.present[f] = file.present;
+    story.text.lines[f] = SplitLines(file.bytes);
   }
-  story.index.Build(story.text);
-  story.findings = FindFaults(story.text);
+  StoryCheck check = CheckStory(sources);
+  story.index.Build(check, story.text);
+  story.findings = std::move(check.findings);
   story.fresh = true;
   return story;
 }
@@ -326,13 +331,8 @@ void LanguageServer::Changed(const std::string& path, std::vector<json>* out) {
 void LanguageServer::Publish(const std::string& dir, std::vector<json>* out) {
   Story& story = StoryOf(dir);
   json per_file[4] = {json::array(), json::array(), json::array(), json::array()};
-  for (const LspFinding& f : story.findings) {
-    json diagnostic = {{"range", Range(story, f.where)},
-                       {"severity", f.error ? 1 : 2},
-                       {"source", "ostrel"},
-                       {"message", f.message}};
-    if (!f.code.empty()) diagnostic["code"] = f.code;
-    per_file[f.where.file].push_back(diagnostic);
+  for (const Finding& f : story.findings) {
+    per_file[static_cast<int>(f.where.file)].push_back(Diagnostic(story, f));
   }
   for (int f = 0; f < 4; ++f) {
     // A file that is not there has nothing to show, unless it had something
@@ -352,7 +352,7 @@ void LanguageServer::Publish(const std::string& dir, std::vector<json>* out) {
 }
 
 std::string LanguageServer::UriOf(const std::string& dir, int file) const {
-  std::string path = dir + "/" + StoryChecker::kFiles[file];
+  std::string path = dir + "/" + StoryFileName(static_cast<StoryFile>(file));
   auto open = open_.find(path);
   return open != open_.end() ? open->second : PathToUri(path);
 }
@@ -367,6 +367,14 @@ json LanguageServer::Range(const Story& story, const TextSpan& span) const {
   const std::string& text = lines[span.line];
   return json{{"start", {{"line", span.line}, {"character", Utf16Column(text, span.begin)}}},
               {"end", {{"line", span.line}, {"character", Utf16Column(text, span.end)}}}};
+}
+
+json LanguageServer::Diagnostic(const Story& story, const Finding& finding) const {
+  return json{{"range", Range(story, SpanOf(finding.where))},
+              {"severity", finding.severity == Severity::kError ? 1 : 2},
+              {"code", finding.code},
+              {"source", "ostrel"},
+              {"message", finding.message}};
 }
 
 json LanguageServer::LocationOf(const std::string& dir, const Story& story,
@@ -398,8 +406,8 @@ bool LanguageServer::Locate(const json& params, Place* place) {
 json LanguageServer::Definition(const json& params) {
   Place place;
   if (!Locate(params, &place)) return nullptr;
-  const StoryIndex& index = place.story->index;
-  const StoryIndex::Definition* d =
+  const LspIndex& index = place.story->index;
+  const LspIndex::Definition* d =
       index.Find(index.HeaderAt(place.file, place.line, place.byte));
   if (d == nullptr) return nullptr;
   TextSpan header = d->name;
@@ -410,18 +418,18 @@ json LanguageServer::Definition(const json& params) {
 json LanguageServer::References(const json& params) {
   Place place;
   if (!Locate(params, &place)) return nullptr;
-  const StoryIndex& index = place.story->index;
+  const LspIndex& index = place.story->index;
   std::string header = index.HeaderAt(place.file, place.line, place.byte);
   if (header.empty()) return nullptr;
   bool declaration = Object(Object(params, "context"), "includeDeclaration").is_boolean() &&
                      Object(Object(params, "context"), "includeDeclaration").get<bool>();
   json locations = json::array();
   if (declaration) {
-    for (const StoryIndex::Definition& d : index.definitions()) {
+    for (const LspIndex::Definition& d : index.definitions()) {
       if (d.header == header) locations.push_back(LocationOf(place.dir, *place.story, d.name));
     }
   }
-  for (const StoryIndex::Use& u : index.uses()) {
+  for (const LspIndex::Use& u : index.uses()) {
     if (u.header == header) locations.push_back(LocationOf(place.dir, *place.story, u.name));
   }
   return locations;
@@ -430,38 +438,38 @@ json LanguageServer::References(const json& params) {
 json LanguageServer::PrepareRename(const json& params) {
   Place place;
   if (!Locate(params, &place)) return nullptr;
-  const StoryIndex& index = place.story->index;
+  const LspIndex& index = place.story->index;
   std::string header = index.HeaderAt(place.file, place.line, place.byte);
-  const StoryIndex::Definition* d = index.Find(header);
+  const LspIndex::Definition* d = index.Find(header);
   if (d == nullptr) return nullptr;
   TextSpan span = d->name;
   span.line = -1;
-  for (const StoryIndex::Use& u : index.uses()) {
+  for (const LspIndex::Use& u : index.uses()) {
     if (u.header == header && u.name.file == place.file && u.name.line == place.line) span = u.name;
   }
   if (span.line < 0) {
-    for (const StoryIndex::Definition& other : index.definitions()) {
+    for (const LspIndex::Definition& other : index.definitions()) {
       if (other.header == header && other.name.file == place.file && other.name.line == place.line) {
         span = other.name;
       }
     }
   }
   return json{{"range", Range(*place.story, span)},
-              {"placeholder", header.substr(std::string(StoryIndex::kPrefixes[d->kind]).size())}};
+              {"placeholder", header.substr(std::string(LspIndex::kPrefixes[d->kind]).size())}};
 }
 
 json LanguageServer::Rename(const json& params) {
   Place place;
   if (!Locate(params, &place)) return nullptr;
-  const StoryIndex& index = place.story->index;
+  const LspIndex& index = place.story->index;
   std::string header = index.HeaderAt(place.file, place.line, place.byte);
-  const StoryIndex::Definition* d = index.Find(header);
+  const LspIndex::Definition* d = index.Find(header);
   if (d == nullptr) throw RequestError{kRequestFailed, "no section or animation set is named here"};
   std::string name = Field(params, "newName", "");
   if (name.empty() || name.find_first_of("\r\n") != std::string::npos) {
     throw RequestError{kInvalidParams, "a name is one line, not empty"};
   }
-  std::string renamed = StoryIndex::HeaderOf(d->kind, name);
+  std::string renamed = LspIndex::HeaderOf(d->kind, name);
   if (renamed == header) return json{{"changes", json::object()}};
   if (index.Find(renamed) != nullptr) {
     throw RequestError{kRequestFailed, renamed + " already exists"};
@@ -471,10 +479,10 @@ json LanguageServer::Rename(const json& params) {
     changes[UriOf(place.dir, span.file)].push_back(
         json{{"range", Range(*place.story, span)}, {"newText", name}});
   };
-  for (const StoryIndex::Definition& other : index.definitions()) {
+  for (const LspIndex::Definition& other : index.definitions()) {
     if (other.header == header) edit(other.name);
   }
-  for (const StoryIndex::Use& u : index.uses()) {
+  for (const LspIndex::Use& u : index.uses()) {
     if (u.header == header) edit(u.name);
   }
   return json{{"changes", changes}};
@@ -487,7 +495,7 @@ json LanguageServer::Completion(const json& params) {
   json items = json::array();
   if (!Locate(params, &place)) return items;
   const Story& story = *place.story;
-  const StoryIndex& index = story.index;
+  const LspIndex& index = story.index;
   const std::vector<std::string>& lines = story.text.lines[place.file];
   auto before = [&](int back) -> std::string {
     int k = place.line - back;
@@ -506,13 +514,13 @@ json LanguageServer::Completion(const json& params) {
     items.push_back(item);
   };
   auto names = [&](int kind) {
-    for (const StoryIndex::Definition& d : index.definitions()) {
-      if (d.kind == kind) add(d.header.substr(std::string(StoryIndex::kPrefixes[kind]).size()),
+    for (const LspIndex::Definition& d : index.definitions()) {
+      if (d.kind == kind) add(d.header.substr(std::string(LspIndex::kPrefixes[kind]).size()),
                               kCompletionReference, kKindWords[kind]);
     }
   };
   auto item_names = [&]() {
-    for (const StoryIndex::Item& item : index.items()) {
+    for (const LspIndex::Item& item : index.items()) {
       if (!item.name.empty()) add(item.name, kCompletionValue, "item");
     }
   };
@@ -551,10 +559,10 @@ json LanguageServer::Completion(const json& params) {
       return items;
     }
     if (one == kw::kAnimationSet) {
-      names(StoryIndex::kSet);
+      names(LspIndex::kSet);
       return items;
     }
-    const StoryIndex::Definition* section = index.Enclosing(kScriptFile, place.line);
+    const LspIndex::Definition* section = index.Enclosing(kScriptFile, place.line);
     if (section != nullptr && section->kind == 2 && (current.empty() || current[0] == '*')) {
       words(BattleKeywords(section->moves));
       return items;
@@ -567,11 +575,11 @@ json LanguageServer::Completion(const json& params) {
     return items;
   }
   if (place.file == kAnimationsFile) {
-    const StoryIndex::Definition* set = index.Enclosing(kAnimationsFile, place.line);
+    const LspIndex::Definition* set = index.Enclosing(kAnimationsFile, place.line);
     if (set != nullptr && (current.empty() || current[0] == '|')) {
       // The moves of the battles that show this set.
       long long moves = 0;
-      for (const StoryIndex::Use& u : index.uses()) {
+      for (const LspIndex::Use& u : index.uses()) {
         if (u.header != set->header || u.section < 0) continue;
         moves = std::max(moves, index.definitions()[u.section].moves);
       }
@@ -605,7 +613,7 @@ json LanguageServer::DocumentSymbols(const json& params) {
   auto whole_line = [&](int line) {
     return TextSpan{file, line, 0, line < static_cast<int>(lines.size()) ? lines[line].size() : 0};
   };
-  for (const StoryIndex::Definition& d : story.index.definitions()) {
+  for (const LspIndex::Definition& d : story.index.definitions()) {
     if (d.name.file != file) continue;
     json range = Range(story, whole_line(d.name.line));
     int last = std::max(d.name.line, d.end_line - 1);
@@ -614,11 +622,11 @@ json LanguageServer::DocumentSymbols(const json& params) {
     for (const auto& child : d.children) {
       json child_range = Range(story, whole_line(child.second));
       children.push_back(json{{"name", child.first},
-                              {"kind", d.kind == StoryIndex::kSet ? kSymbolFunction : kSymbolKey},
+                              {"kind", d.kind == LspIndex::kSet ? kSymbolFunction : kSymbolKey},
                               {"range", child_range},
                               {"selectionRange", child_range}});
     }
-    std::string name = d.header.substr(std::string(StoryIndex::kPrefixes[d.kind]).size());
+    std::string name = d.header.substr(std::string(LspIndex::kPrefixes[d.kind]).size());
     symbols.push_back(json{{"name", name.empty() ? d.header : name},
                            {"detail", kKindWords[d.kind]},
                            {"kind", kKinds[d.kind]},
@@ -632,20 +640,20 @@ json LanguageServer::DocumentSymbols(const json& params) {
 json LanguageServer::Hover(const json& params) {
   Place place;
   if (!Locate(params, &place)) return nullptr;
-  const StoryIndex& index = place.story->index;
+  const LspIndex& index = place.story->index;
   auto where = [&](const TextSpan& span, int section) {
-    std::string text = std::string(StoryChecker::kFiles[span.file]) + ":" +
+    std::string text = std::string(StoryFileName(static_cast<StoryFile>(span.file))) + ":" +
                        std::to_string(span.line + 1);
     if (section >= 0) text += " (" + index.definitions()[section].header + ")";
     return text;
   };
   std::string text;
   std::string header = index.HeaderAt(place.file, place.line, place.byte);
-  const StoryIndex::Definition* d = index.Find(header);
+  const LspIndex::Definition* d = index.Find(header);
   if (d != nullptr) {
     text = "`" + d->header + "`: " + kKindWords[d->kind] + " at " + where(d->name, -1) + "\n";
     if (d->kind == 2) {
-      auto number = [](long long value) { return value < 0 ? std::string("missing") : std::to_string(value); };
+      auto number = [](long long value) { return std::to_string(value); };
       text += "\nplayer health " + number(d->player_health) + ", PC health " + number(d->PC_health) +
               ", " + number(d->moves) + " moves\n";
       DuelOdds odds = ComputeDuelOdds(std::max(0LL, d->player_health), std::max(0LL, d->PC_health),
@@ -659,17 +667,17 @@ json LanguageServer::Hover(const json& params) {
     }
     std::string places;
     int count = 0;
-    for (const StoryIndex::Use& u : index.uses()) {
+    for (const LspIndex::Use& u : index.uses()) {
       if (u.header != header) continue;
       if (++count <= 20) places += "- " + where(u.name, u.section) + "\n";
     }
     if (count > 20) places += "- and " + std::to_string(count - 20) + " more\n";
     text += count == 0 ? std::string("\nnamed nowhere\n") : "\nnamed at:\n" + places;
-  } else if (const StoryIndex::Item* item = index.ItemAt(place.file, place.line, place.byte)) {
+  } else if (const LspIndex::Item* item = index.ItemAt(place.file, place.line, place.byte)) {
     text = "item `" + item->name + "`\n";
     for (bool given : {true, false}) {
       std::string places;
-      for (const StoryIndex::Item& other : index.items()) {
+      for (const LspIndex::Item& other : index.items()) {
         if (other.name == item->name && other.given == given) {
           places += "- " + where(other.where, other.section) + "\n";
         }
@@ -698,35 +706,29 @@ json LanguageServer::CodeActions(const json& params) {
   long long last = Integer(Object(range, "end"), "line");
   std::string uri = UriOf(dir, file);
   auto action = [&](const std::string& title, const TextSpan& span, const std::string& text,
-                    const LspFinding& f) {
-    json diagnostic = {{"range", Range(story, f.where)},
-                       {"severity", f.error ? 1 : 2},
-                       {"source", "ostrel"},
-                       {"message", f.message}};
+                    const Finding& f) {
     json edit = {{"range", Range(story, span)}, {"newText", text}};
     actions.push_back(json{{"title", title},
                            {"kind", "quickfix"},
-                           {"diagnostics", {diagnostic}},
+                           {"diagnostics", {Diagnostic(story, f)}},
+                           {"isPreferred", true},
                            {"edit", {{"changes", {{uri, {edit}}}}}}});
   };
-  for (const LspFinding& f : story.findings) {
-    if (f.where.file != file || f.where.line < first || f.where.line > last) continue;
-    if (f.where.line >= static_cast<int>(lines.size())) continue;
-    const std::string& text = lines[f.where.line];
-    TextSpan span = f.where;
-    span.end = std::min(span.end, text.size());
-    if (!f.suggestion.empty()) {
-      action("Replace with '" + f.suggestion + "'", span, f.suggestion, f);
-    }
-    if (f.code == "trailing-blank") {
-      size_t end = text.find_last_not_of(" \t");
-      end = end == std::string::npos ? 0 : end + 1;
-      action("Remove the trailing blank", TextSpan{file, f.where.line, end, text.size()}, "", f);
+  for (const Finding& f : story.findings) {
+    TextSpan where = SpanOf(f.where);
+    if (where.file != file || where.line < first || where.line > last) continue;
+    if (where.line >= static_cast<int>(lines.size())) continue;
+    if (f.fix) {
+      TextSpan span = SpanOf(f.fix->range);
+      std::string title = !f.fix->text.empty()       ? "Replace with '" + f.fix->text + "'"
+                          : f.code == "trailing-blank" ? std::string("Remove the trailing blank")
+                                                       : std::string("Remove it");
+      if (span.file == file) action(title, span, f.fix->text, f);
     }
     if (f.code == "missing-end") {
       // Before the line that the section or animation runs into.
-      int at = f.where.line + 1;
-      const StoryIndex::Definition* section = story.index.Enclosing(file, f.where.line);
+      int at = where.line + 1;
+      const LspIndex::Definition* section = story.index.Enclosing(file, where.line);
       if (file == kScriptFile && section != nullptr) at = section->end_line;
       while (at < static_cast<int>(lines.size()) && (lines[at].empty() || lines[at][0] != '|')) ++at;
       if (at < static_cast<int>(lines.size())) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "lsp_findings.h"
+#include "check.h"
 #include "lsp_story.h"
 
 class LanguageServer {
@@ -35,8 +35,8 @@ class LanguageServer {
   };
   struct Story {
     StoryText text;
-    StoryIndex index;
-    std::vector<LspFinding> findings;
+    LspIndex index;
+    std::vector<Finding> findings;
     bool fresh = false;
   };
   // Where a request points: its story, file and byte position.
@@ -69,6 +69,7 @@ class LanguageServer {
   bool Locate(const json& params, Place* place);
   std::string UriOf(const std::string& dir, int file) const;
   json Range(const Story& story, const TextSpan& span) const;
+  json Diagnostic(const Story& story, const Finding& finding) const;
   json LocationOf(const std::string& dir, const Story& story, const TextSpan& span) const;
 
   std::map<std::string, Document> documents_;  // by URI

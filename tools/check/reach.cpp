@@ -1,0 +1,288 @@
+// Reach from the start statement, and loops: sections through which the
+// story can go round for ever without asking the player anything.
+#include <algorithm>
+#include <set>
+#include <unordered_map>
+
+#include "check/checker.h"
+
+void Checker::CheckReach() {
+  const size_t count = sections_.size();
+  std::vector<std::vector<int>> next(count);
+  std::vector<int> queue;
+  for (const StoryEdge& edge : out_->edges) {
+    if (edge.kind != StoryEdge::kStart && edge.kind != StoryEdge::kChange) continue;
+    int to = Find(edge.to);
+    if (to < 0) continue;
+    if (edge.kind == StoryEdge::kStart) {
+      queue.push_back(to);
+    } else {
+      int from = Find(edge.from);
+      if (from >= 0) next[static_cast<size_t>(from)].push_back(to);
+    }
+  }
+  std::vector<bool> reached(count);
+  while (!queue.empty()) {
+    int s = queue.back();
+    queue.pop_back();
+    if (reached[static_cast<size_t>(s)]) continue;
+    reached[static_cast<size_t>(s)] = true;
+    out_->map.reachable.insert(std::string(sections_[static_cast<size_t>(s)].header));
+    for (int t : next[static_cast<size_t>(s)]) {
+      if (!reached[static_cast<size_t>(t)]) queue.push_back(t);
+    }
+  }
+  reached_ = std::move(reached);
+  for (const Section& section : sections_) {
+    if (!section.played) continue;  // reported as a duplicate
+    if (!reached_[static_cast<size_t>(&section - sections_.data())]) {
+      std::string message = std::string(section.header) +
+                            " is never reached: no start statement or change command leads to it";
+      if (TrimmedEnd(section.header) < section.header.size()) {
+        message += "; '" + std::string(section.header) + "' ends with a blank";
+      }
+      ReportLine(StoryFile::kScript, section.first, Severity::kWarning, "unreachable-section", message);
+    }
+  }
+}
+
+/* ==== Loops ============================================================= */
+
+// The passes of the engine's main loop that ask nothing, as a graph. A state
+// is a section about to be played and, for a dialog, the location that is
+// current while it plays (-1: not known), since a dialog that changes no
+// location hands the story back to that one. Battles always ask for moves,
+// so no silent pass fights one.
+void Checker::CheckLoops() {
+  struct Move {
+    int to;            // state
+    const Outcome* by;  // the path that leads there
+  };
+  struct State {
+    int section;
+    int context;
+    std::vector<Move> moves;
+    int sure = -1;  // the one state every path leads to, asking nothing
+  };
+  std::vector<State> states;
+  std::unordered_map<uint64_t, int> ids;
+  const uint64_t n = sections_.size() + 1;
+  auto id = [&](int section, int context) {
+    uint64_t key = static_cast<uint64_t>(section) * n + static_cast<uint64_t>(context + 1);
+    auto it = ids.find(key);
+    if (it != ids.end()) return it->second;
+    int fresh = static_cast<int>(states.size());
+    ids.emplace(key, fresh);
+    states.push_back(State{section, context, {}, -1});
+    return fresh;
+  };
+  // A path that cannot be taken: the section being played is recorded
+  // before its first line, so "not visited" or "not played" of it fails.
+  auto feasible = [&](const Outcome& o, int section) {
+    for (const Literal& l : o.literals) {
+      if (!l.holds && (l.kind == Literal::kVisited || l.kind == Literal::kPlayed) &&
+          l.header == sections_[static_cast<size_t>(section)].header) {
+        return false;
+      }
+    }
+    return true;
+  };
+  for (size_t s = 0; s < sections_.size(); ++s) {
+    if (sections_[s].played && sections_[s].kind != kBattle) id(static_cast<int>(s), -1);
+  }
+  for (size_t k = 0; k < states.size(); ++k) {
+    int section = states[k].section;
+    int context = states[k].context;
+    bool location = sections_[static_cast<size_t>(section)].kind == kLocation;
+    bool all_silent = true;
+    std::vector<Move> moves;
+    for (const Outcome& o : outcomes_[static_cast<size_t>(section)]) {
+      if (!feasible(o, section)) continue;
+      if (o.asked || o.battle || o.ended || o.broken || o.location == kMissing || o.dialog == kMissing) {
+        all_silent = false;
+        continue;
+      }
+      int here = o.location >= 0 ? o.location : (location ? section : context);
+      int to;
+      if (o.dialog >= 0) {
+        to = id(o.dialog, here);
+      } else if (here >= 0) {
+        to = id(here, -1);
+      } else {
+        all_silent = false;  // back to a location not known here
+        continue;
+      }
+      moves.push_back(Move{to, &o});
+    }
+    bool one = !moves.empty();
+    for (const Move& m : moves) one = one && m.to == moves.front().to;
+    states[k].moves = std::move(moves);
+    if (all_silent && one) states[k].sure = states[k].moves.front().to;
+  }
+
+  // Strongly connected parts (Tarjan's, without recursion).
+  const int count = static_cast<int>(states.size());
+  std::vector<int> index(static_cast<size_t>(count), -1), low(static_cast<size_t>(count)), part(static_cast<size_t>(count), -1);
+  std::vector<bool> on_stack(static_cast<size_t>(count));
+  std::vector<int> stack;
+  std::vector<std::pair<int, size_t>> work;
+  int counter = 0, parts = 0;
+  for (int root = 0; root < count; ++root) {
+    if (index[static_cast<size_t>(root)] >= 0) continue;
+    work.push_back({root, 0});
+    while (!work.empty()) {
+      int v = work.back().first;
+      size_t& edge = work.back().second;
+      size_t uv = static_cast<size_t>(v);
+      if (edge == 0 && index[uv] < 0) {
+        index[uv] = low[uv] = counter++;
+        stack.push_back(v);
+        on_stack[uv] = true;
+      }
+      if (edge < states[uv].moves.size()) {
+        int w = states[uv].moves[edge++].to;
+        size_t uw = static_cast<size_t>(w);
+        if (index[uw] < 0) {
+          work.push_back({w, 0});
+        } else if (on_stack[uw]) {
+          low[uv] = std::min(low[uv], index[uw]);
+        }
+        continue;
+      }
+      if (low[uv] == index[uv]) {
+        int w;
+        do {
+          w = stack.back();
+          stack.pop_back();
+          on_stack[static_cast<size_t>(w)] = false;
+          part[static_cast<size_t>(w)] = parts;
+        } while (w != v);
+        ++parts;
+      }
+      work.pop_back();
+      if (!work.empty()) {
+        size_t up = static_cast<size_t>(work.back().first);
+        low[up] = std::min(low[up], low[uv]);
+      }
+    }
+  }
+
+  std::vector<std::vector<int>> members(static_cast<size_t>(parts));
+  for (int v = 0; v < count; ++v) members[static_cast<size_t>(part[static_cast<size_t>(v)])].push_back(v);
+  std::set<std::vector<int>> reported;
+  auto report = [&](std::vector<int> cycle, bool sure) {
+    // Name the sections in the order the story meets them, from the first
+    // in the file.
+    std::vector<int> sections;
+    for (int v : cycle) sections.push_back(states[static_cast<size_t>(v)].section);
+    bool any_reached = false;
+    for (int s : sections) any_reached = any_reached || reached_[static_cast<size_t>(s)];
+    if (!any_reached) return;
+    auto first = std::min_element(sections.begin(), sections.end());
+    std::rotate(sections.begin(), first, sections.end());
+    std::vector<int> key = sections;
+    std::sort(key.begin(), key.end());
+    if (!reported.insert(key).second) return;
+    const Section& head = sections_[static_cast<size_t>(sections.front())];
+    std::string header(head.header);
+    std::string message;
+    if (sections.size() == 1) {
+      message = header + (sure ? " repeats" : " can repeat") +
+                " for ever without asking the player anything: " +
+                (head.kind == kLocation ? (sure ? "it has no prompt and no way out"
+                                                : "past its conditions, it has no prompt and no way out")
+                                        : (sure ? "it chains to itself and asks nothing"
+                                                : "past its conditions, it chains to itself and asks nothing"));
+    } else {
+      std::string round;
+      for (int s : sections) round += std::string(sections_[static_cast<size_t>(s)].header) + " -> ";
+      round += header;
+      message = sure ? "the story goes round for ever without asking the player anything: " + round
+                     : "where its conditions hold, the story can go round for ever without asking the "
+                       "player anything: " + round;
+    }
+    ReportLine(StoryFile::kScript, head.first, sure ? Severity::kError : Severity::kWarning,
+               sure ? "endless-loop" : "possible-loop", message);
+  };
+
+  // A cycle of states that lead, whatever holds, to one state each.
+  std::vector<int> colour(static_cast<size_t>(count), 0);
+  std::vector<bool> looped(static_cast<size_t>(parts));
+  for (int v = 0; v < count; ++v) {
+    std::vector<int> trail;
+    int w = v;
+    while (w >= 0 && colour[static_cast<size_t>(w)] == 0 && states[static_cast<size_t>(w)].sure >= 0) {
+      colour[static_cast<size_t>(w)] = 1;
+      trail.push_back(w);
+      w = states[static_cast<size_t>(w)].sure;
+    }
+    if (w >= 0 && colour[static_cast<size_t>(w)] == 1) {
+      auto at = std::find(trail.begin(), trail.end(), w);
+      report(std::vector<int>(at, trail.end()), true);
+      looped[static_cast<size_t>(part[static_cast<size_t>(w)])] = true;
+    }
+    for (int t : trail) colour[static_cast<size_t>(t)] = 2;
+  }
+
+  // Other cycles: one whose conditions can all hold together, searched for
+  // within a bounded effort.
+  long budget = 200000;
+  for (int p = 0; p < parts && budget > 0; ++p) {
+    const std::vector<int>& part_states = members[static_cast<size_t>(p)];
+    if (looped[static_cast<size_t>(p)]) continue;
+    bool cyclic = part_states.size() > 1;
+    for (const Move& m : states[static_cast<size_t>(part_states.front())].moves) {
+      cyclic = cyclic || m.to == part_states.front();
+    }
+    if (!cyclic) continue;
+    for (int start : part_states) {
+      if (budget <= 0 || looped[static_cast<size_t>(p)]) break;
+      // Depth-first, along moves within the part, back to `start`.
+      std::vector<std::pair<int, size_t>> path{{start, 0}};
+      std::vector<const Outcome*> taken;
+      while (!path.empty() && budget > 0 && !looped[static_cast<size_t>(p)]) {
+        --budget;
+        auto& top = path.back();
+        const State& state = states[static_cast<size_t>(top.first)];
+        if (top.second >= state.moves.size() || path.size() > 64) {
+          path.pop_back();
+          if (!taken.empty()) taken.pop_back();
+          continue;
+        }
+        const Move& m = state.moves[top.second++];
+        if (part[static_cast<size_t>(m.to)] != p) continue;
+        bool seen = false;
+        for (size_t k = 1; k < path.size(); ++k) seen = seen || path[k].first == m.to;
+        if (seen) continue;
+        taken.push_back(m.by);
+        if (m.to != start) {
+          path.push_back({m.to, 0});
+          continue;
+        }
+        // A cycle: its conditions must hold together, and none may ask that
+        // a section of the cycle was never visited or played.
+        std::vector<Literal> all;
+        std::vector<std::string> items;
+        for (const Outcome* o : taken) items.insert(items.end(), o->items.begin(), o->items.end());
+        bool holds = true;
+        for (const Outcome* o : taken) {
+          for (const Literal& l : o->literals) {
+            holds = holds && Consistent(all, items, l);
+            if (!l.holds && (l.kind == Literal::kVisited || l.kind == Literal::kPlayed)) {
+              for (const auto& entry : path) {
+                holds = holds && l.header != sections_[static_cast<size_t>(states[static_cast<size_t>(entry.first)].section)].header;
+              }
+            }
+            all.push_back(l);
+          }
+        }
+        taken.pop_back();
+        if (!holds) continue;
+        std::vector<int> cycle;
+        for (const auto& entry : path) cycle.push_back(entry.first);
+        report(cycle, false);
+        looped[static_cast<size_t>(p)] = true;
+      }
+    }
+  }
+}

@@ -1,0 +1,6 @@
+// Story statistics.
+#include "check.h"
+
+void PrintStats(const StorySources&, const StoryCheck&, std::ostream& out) {
+  out << "statistics: not yet\n";
+}
