@@ -70,7 +70,10 @@ int Explore(const ExploreOptions& options) {
       std::cerr << "ostrel-explore: " << err << "\n";
       return 2;
     }
-    check = CheckStory(sources);
+    CheckParts parts;
+    parts.index = false;
+    parts.edges = false;
+    check = CheckStory(sources, parts);
   }
   const StoryMap& map = check.map;
 
