@@ -195,6 +195,7 @@ struct StoryMap {
     int file;  // a StoryFile, as an int
     int line;  // 1-based
     std::string what;
+    int last = 0;  // of a section: its last line
   };
   struct Duel {
     std::string header;

@@ -18,6 +18,7 @@ struct ExploreOptions {
   bool json = false;
   std::string dir = ".";
   std::string out = "explore-walkthroughs";  // where walkthroughs are written
+  std::string replay = "ostrel-replay";      // the replay tool, as the report names it
 };
 
 // The exit status of a run stopped at the step limit.

@@ -196,6 +196,7 @@ void Checker::CheckPlayedSection(const Section& section) {
           ReportLine(StoryFile::kScript, i, Severity::kWarning, "text-after-choices",
                      "this line follows the choice lines and is never shown; the line after "
                      "them must be a command");
+          ShownLine(StoryFile::kScript, i);  // meant to be shown: the explorer finds it never is
           ++i;
         }
       } else {

@@ -327,6 +327,12 @@ void Checker::FindSections() {
   for (size_t s = 0; parts_.index && s < sections_.size(); ++s) {
     out_->index.sections[s].last_line = sections_[s].end;
   }
+  if (parts_.map) {
+    size_t k = 0;
+    for (const Section& section : sections_) {
+      if (section.played) out_->map.sections[k++].last = section.end;
+    }
+  }
 }
 
 void Checker::CheckStart() {
