@@ -195,7 +195,8 @@ struct StoryMap {
     int file;  // a StoryFile, as an int
     int line;  // 1-based
     std::string what;
-    int last = 0;  // of a section: its last line
+    int last = 0;          // of a section: its last line
+    bool reached = false;  // of a section: a start or change command leads to it
   };
   struct Duel {
     std::string header;
@@ -208,13 +209,13 @@ struct StoryMap {
     int first, last;
   };
   std::vector<Target> sections;  // what: the header; first of each header only
-  std::map<std::string, std::vector<std::vector<std::string>>> answer_groups;
-  std::vector<Target> answers;  // what: the choice line
+  // What: the choice line; in file order. Answers on consecutive lines
+  // lead to the same block.
+  std::vector<Target> answers;
   std::vector<Target> blocks;   // what: the condition line
   std::vector<Target> items;    // what: the item given
   std::vector<TextRun> texts;   // the lines that can be shown
   std::vector<Duel> duels;
-  std::set<std::string> reachable;  // headers a change command can lead to
 };
 
 /* ==== Checking ========================================================== */

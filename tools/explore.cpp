@@ -84,6 +84,8 @@ int Explore(const ExploreOptions& options) {
     check = CheckStory(sources, parts);
   }
   const StoryMap& map = check.map;
+  std::unordered_map<std::string_view, size_t> section_index;
+  for (size_t s = 0; s < map.sections.size(); ++s) section_index.emplace(map.sections[s].what, s);
 
   std::vector<ReportSeen> reports;
   std::map<std::string, long> endless;  // the sections gone round, and how often
@@ -93,7 +95,8 @@ int Explore(const ExploreOptions& options) {
     std::seed_seq seeds{static_cast<unsigned>(options.seed), static_cast<unsigned>(options.seed >> 32),
                         static_cast<unsigned>(r)};
     run.random.seed(seeds);
-    run.answers = &map.answer_groups;
+    run.map = &map;
+    run.sections = &section_index;
     run.step_limit = options.steps;
     run.steps = 0;
     std::time_t start = static_cast<std::time_t>(1000000000LL + 100000LL * r);
@@ -167,7 +170,7 @@ int Explore(const ExploreOptions& options) {
   std::vector<Unreached> findings;
   for (const StoryMap::Target& t : map.sections) {
     if (coverage.sections.count(t.what) != 0) continue;
-    std::string reason = map.reachable.count(t.what) == 0
+    std::string reason = !t.reached
                              ? " (no start statement or change command leads to it)"
                              : "";
     findings.push_back({t.file, t.line, t.last, "section " + t.what + " never entered" + reason});

@@ -8,8 +8,12 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "check.h"
 
 struct ExploreOptions {
   long runs = 1000;
@@ -27,7 +31,8 @@ constexpr int kStepLimitStatus = 98;
 // One run as the explore terminal and the story events see it.
 struct ExploreRun {
   std::mt19937_64 random;
-  const std::map<std::string, std::vector<std::vector<std::string>>>* answers = nullptr;
+  const StoryMap* map = nullptr;
+  const std::unordered_map<std::string_view, size_t>* sections = nullptr;  // header -> map->sections
   long step_limit = 0;
   long steps = 0;
   std::time_t clock = 0;

@@ -104,7 +104,6 @@ void Checker::CheckPlayedSection(const Section& section) {
   // Every answer line of the section can be found by a prompt in it.
   std::unordered_map<std::string_view, int> answers;
   std::vector<std::pair<int, std::string>> groups;  // first line after the choices, label
-  std::vector<std::vector<std::string>> answer_groups;
   bool has_choice = false;
   for (int i = section.first + 1; i < section.end; ++i) {
     std::string_view text = script[i];
@@ -137,8 +136,6 @@ void Checker::CheckPlayedSection(const Section& section) {
       answers[word] = i;
       if (parts_.map) out_->map.answers.push_back(StoryMap::Target{0, i + 1, std::string(text)});
       // Answers on consecutive lines lead to the same block.
-      if (!follows || answer_groups.empty()) answer_groups.emplace_back();
-      answer_groups.back().emplace_back(word);
       if (!follows || groups.empty() || groups.back().second.empty()) {
         groups.emplace_back(i, std::string(word));
       } else {
@@ -147,13 +144,8 @@ void Checker::CheckPlayedSection(const Section& section) {
       continue;
     }
     // An answer that can never be chosen still ends the group before it.
-    if (!answer_groups.empty()) answer_groups.emplace_back();
     if (!follows) groups.emplace_back(i, "");
   }
-  answer_groups.erase(std::remove_if(answer_groups.begin(), answer_groups.end(),
-                                     [](const std::vector<std::string>& g) { return g.empty(); }),
-                      answer_groups.end());
-  if (parts_.map && has_choice) out_->map.answer_groups[std::string(section.header)] = std::move(answer_groups);
 
   // Follow the lines as the engine plays them: `open` while reading on can
   // reach a line, from the header, a chosen answer, or past a block that a

@@ -32,13 +32,18 @@ void Checker::CheckReach() {
     queue.pop_back();
     if (reached[static_cast<size_t>(s)]) continue;
     reached[static_cast<size_t>(s)] = true;
-    if (parts_.map) out_->map.reachable.insert(std::string(sections_[static_cast<size_t>(s)].header));
     for (int k = first[static_cast<size_t>(s)]; k < first[static_cast<size_t>(s) + 1]; ++k) {
       int t = next[static_cast<size_t>(k)];
       if (!reached[static_cast<size_t>(t)]) queue.push_back(t);
     }
   }
   reached_ = std::move(reached);
+  if (parts_.map) {
+    size_t k = 0;
+    for (size_t s = 0; s < count; ++s) {
+      if (sections_[s].played) out_->map.sections[k++].reached = reached_[s];
+    }
+  }
   for (const Section& section : sections_) {
     if (!section.played) continue;  // reported as a duplicate
     if (!reached_[static_cast<size_t>(&section - sections_.data())]) {
