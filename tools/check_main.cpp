@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
   }
   // The findings alone need no index; the map needs its sections and edges.
   CheckParts parts;
-  parts.map = false;
-  parts.index = graph;
+  parts.map = stats;
+  parts.index = graph || stats;
   parts.edges = graph;
   StoryCheck check = CheckStory(sources, parts);
   if (graph) {
