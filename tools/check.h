@@ -195,6 +195,8 @@ struct StoryMap {
     int file;  // a StoryFile, as an int
     int line;  // 1-based
     std::string what;
+    int last = 0;          // of a section: its last line
+    bool reached = false;  // of a section: a start or change command leads to it
   };
   struct Duel {
     std::string header;
@@ -207,13 +209,13 @@ struct StoryMap {
     int first, last;
   };
   std::vector<Target> sections;  // what: the header; first of each header only
-  std::map<std::string, std::vector<std::vector<std::string>>> answer_groups;
-  std::vector<Target> answers;  // what: the choice line
+  // What: the choice line; in file order. Answers on consecutive lines
+  // lead to the same block.
+  std::vector<Target> answers;
   std::vector<Target> blocks;   // what: the condition line
   std::vector<Target> items;    // what: the item given
   std::vector<TextRun> texts;   // the lines that can be shown
   std::vector<Duel> duels;
-  std::set<std::string> reachable;  // headers a change command can lead to
 };
 
 /* ==== Checking ========================================================== */
@@ -227,9 +229,19 @@ struct StoryCheck {
   bool HasErrors() const;
 };
 
+// What CheckStory gathers besides the findings; all of it by default. A
+// tool that wants only the findings of a very large story saves memory by
+// leaving the rest out.
+struct CheckParts {
+  bool index = true;  // StoryCheck::index
+  bool edges = true;  // StoryCheck::edges
+  bool map = true;    // StoryCheck::map
+};
+
 // Checks a story. Never fails: a story without a script is all missing. The
-// result holds copies, not views of `sources`.
-StoryCheck CheckStory(const StorySources& sources);
+// result holds copies, not views of `sources`. Time and memory grow in
+// step with the story's lines, sections and edges.
+StoryCheck CheckStory(const StorySources& sources, const CheckParts& parts = CheckParts());
 
 // "FILE:LINE: error: MESSAGE" lines and the summary line.
 void PrintFindings(const std::vector<Finding>& findings, std::ostream& out);

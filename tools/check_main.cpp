@@ -46,7 +46,12 @@ int main(int argc, char** argv) {
     std::cerr << "ostrel-check: " << err << "\n";
     return 2;
   }
-  StoryCheck check = CheckStory(sources);
+  // The findings alone need no index; the map needs its sections and edges.
+  CheckParts parts;
+  parts.map = stats;
+  parts.index = graph || stats;
+  parts.edges = graph;
+  StoryCheck check = CheckStory(sources, parts);
   if (graph) {
     PrintGraph(check, std::cout);
     return 0;

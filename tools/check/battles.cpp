@@ -93,7 +93,7 @@ void Checker::CheckBattle(const Section& section) {
       shown(keyword.c_str());
     }
   }
-  if (section.played) {
+  if (section.played && parts_.map) {
     out_->map.duels.push_back(StoryMap::Duel{std::string(section.header), section.first + 1,
                                              have_player ? player : 0, have_PC ? PC : 0, have_moves ? moves : 0});
   }
@@ -120,7 +120,7 @@ void Checker::CheckBattle(const Section& section) {
     }
     if (section.played) {
       std::vector<Outcome> outcomes;
-      Walk(s, start, label, true, &outcomes);
+      Walk(s, start, label, true, parts_.edges ? &outcomes : nullptr);
       for (const Outcome& o : outcomes) returns = returns || (o.location == -1 && !o.ended);
     }
   }
@@ -169,6 +169,17 @@ void Checker::CheckBattle(const Section& section) {
 /* ==== Animations ======================================================== */
 
 void Checker::IndexAnimations() {
+  if (!parts_.index) {
+    // Only the sets are needed, to look them up.
+    const LineTable& animations = Lines(StoryFile::kAnimations);
+    for (int i = 0; i < animations.size(); ++i) {
+      std::string_view text = animations[i];
+      if (StartsWith(text, kw::kAnimationSetPrefix) && sets_.emplace(text, i).second) {
+        set_names_.emplace_back(text.substr(std::string_view(kw::kAnimationSetPrefix).size()));
+      }
+    }
+    return;
+  }
   const LineTable& animations = Lines(StoryFile::kAnimations);
   int set = -1;
   for (int i = 0; i < animations.size(); ++i) {
@@ -210,7 +221,7 @@ void Checker::CheckAnimationSet(int value_index, int moves) {
   use.where = SourceRange{StoryFile::kScript, value_index + 1, 0, static_cast<int>(name.size())};
   auto found = sets_.find(set);
   use.known = found != sets_.end();
-  out_->index.uses.push_back(use);
+  if (parts_.index) out_->index.uses.push_back(use);
   if (!sources_[StoryFile::kAnimations].present) {
     ReportLine(StoryFile::kScript, value_index, Severity::kError, "unknown-animation-set",
                set + " does not exist: there is no " + kw::kAnimationsFile);

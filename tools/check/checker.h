@@ -16,17 +16,31 @@
 // to the line end, a last line without a line end is a line too. Only the
 // lines that stand in the file count (no empty line after a last line end).
 // REQUIRES: the bytes outlive the table and are shorter than 4 GiB.
+//
+// The table keeps where every 16th line starts, and the lines around the
+// one last asked for: reading lines in order, or near the last one, costs
+// no more than finding their ends once, and the table takes a quarter of a
+// byte per line.
 class LineTable {
  public:
   void Build(std::string_view bytes);
-  int size() const { return static_cast<int>(starts_.size()); }
+  int size() const { return count_; }
   std::string_view operator[](int i) const;
   // The line, or "" past the end: what a read past the file's end gives.
   std::string_view At(int i) const { return i < size() ? (*this)[i] : std::string_view(); }
+  // How many lines begin with "|": no more sections than that.
+  int bar_lines() const { return bar_lines_; }
 
  private:
+  static constexpr int kStep = 16;
+  static constexpr int kWindow = 512;  // lines, a multiple of kStep
   std::string_view bytes_;
-  std::vector<uint32_t> starts_;
+  std::vector<uint32_t> checkpoints_;  // where lines 0, 16, 32 ... start
+  int count_ = 0;
+  int bar_lines_ = 0;
+  // The lines from window_first_ on, as read last.
+  mutable std::vector<std::string_view> window_;
+  mutable int window_first_ = 0;
 };
 
 bool StartsWith(std::string_view text, std::string_view prefix);
@@ -74,7 +88,7 @@ class Checker {
   };
   static constexpr int kMissing = -2;
 
-  Checker(const StorySources& sources, StoryCheck* out);
+  Checker(const StorySources& sources, const CheckParts& parts, StoryCheck* out);
   void Run();
 
   /* story.cpp */
@@ -138,25 +152,44 @@ class Checker {
   void CheckReach();
   void CheckLoops();
 
+  // The names of the sections of a kind, for suggestions; made when first
+  // needed.
+  const std::vector<std::string>& NamesOf(Kind kind);
+
   const StorySources& sources_;
+  const CheckParts parts_;
   StoryCheck* out_;
   LineTable lines_[kStoryFileCount];
   std::vector<Section> sections_;
-  std::unordered_map<std::string_view, int> by_header_;
+  // The played section of each header, by open addressing: a slot holds an
+  // index into sections_, or -1.
+  std::vector<int> header_slots_;
+  // Where a change command or the start statement leads: section indexes,
+  // -1 for the start statement.
+  std::vector<std::pair<int, int>> links_;
   std::unordered_map<std::string_view, int> sets_;  // animation set header -> line
   std::vector<std::string> set_names_;
-  // Per played section: how its paths from the header end.
+  // Per played section: how its paths from the header end when they ask
+  // nothing, and whether some path asks, fights or ends the game.
   std::vector<std::vector<Outcome>> outcomes_;
+  std::vector<bool> asks_;
   std::vector<bool> reached_;  // per section: a start or change leads to it
   // Where each command line's edge stands in out_->edges, by file position.
   std::unordered_map<int, size_t> edge_at_;
   // Each "/if:" of the section being walked: the index of its "/end_if".
   int match_section_ = -1;
   std::unordered_map<int, int> match_;
-  // Item uses, checked when the whole story is read: indexes into
-  // out_->index.uses.
-  std::vector<size_t> item_uses_;
-  std::vector<std::string> section_names_[3];  // for suggestions, by kind
+  // Items wanted, checked when the whole story is read, and the items given.
+  struct ItemUse {
+    std::string_view name;
+    StoryFile file;
+    int index;
+    long use;  // its entry in out_->index.uses, or -1
+  };
+  std::vector<ItemUse> wanted_;
+  std::unordered_map<std::string_view, int> given_;  // name -> count of gives
+  std::vector<std::string> names_[3];  // for suggestions, by kind
+  bool names_made_[3] = {false, false, false};
   size_t suggestions_left_ = 2000;  // bounds the work on stories full of faults
 };
 

@@ -20,6 +20,7 @@ bool IsChoice(std::string_view text) { return StartsWith(text, kw::kChoiceMark);
 }  // namespace
 
 void Checker::ShownLine(StoryFile file, int index) {
+  if (!parts_.map) return;
   std::vector<StoryMap::TextRun>& runs = out_->map.texts;
   int line = index + 1;
   if (!runs.empty() && runs.back().file == static_cast<int>(file) && runs.back().last + 1 == line) {
@@ -81,8 +82,9 @@ void Checker::Command(StoryFile file, int* i, int section) {
   } else if (command == kw::kTakeFromInventory) {  // command -> "/take_from_inventory:" [count] name
     *i = UseItem(file, *i + 1, false);
   } else if (command == kw::kIf) {  // command -> "/if:" condition
-    out_->map.blocks.push_back(
-        StoryMap::Target{static_cast<int>(file), *i + 1, std::string(lines.At(*i + 1))});
+    if (parts_.map) {
+      out_->map.blocks.push_back(StoryMap::Target{static_cast<int>(file), *i + 1, std::string(lines.At(*i + 1))});
+    }
     *i = UseCondition(file, *i + 1, section);
   } else {
     std::vector<std::string> words = CommandWords();
@@ -102,7 +104,6 @@ void Checker::CheckPlayedSection(const Section& section) {
   // Every answer line of the section can be found by a prompt in it.
   std::unordered_map<std::string_view, int> answers;
   std::vector<std::pair<int, std::string>> groups;  // first line after the choices, label
-  auto& answer_groups = out_->map.answer_groups[std::string(section.header)];
   bool has_choice = false;
   for (int i = section.first + 1; i < section.end; ++i) {
     std::string_view text = script[i];
@@ -133,10 +134,8 @@ void Checker::CheckPlayedSection(const Section& section) {
                      " too; only that first one is ever chosen");
     } else {
       answers[word] = i;
-      out_->map.answers.push_back(StoryMap::Target{0, i + 1, std::string(text)});
+      if (parts_.map) out_->map.answers.push_back(StoryMap::Target{0, i + 1, std::string(text)});
       // Answers on consecutive lines lead to the same block.
-      if (!follows || answer_groups.empty()) answer_groups.emplace_back();
-      answer_groups.back().emplace_back(word);
       if (!follows || groups.empty() || groups.back().second.empty()) {
         groups.emplace_back(i, std::string(word));
       } else {
@@ -145,12 +144,8 @@ void Checker::CheckPlayedSection(const Section& section) {
       continue;
     }
     // An answer that can never be chosen still ends the group before it.
-    if (!answer_groups.empty()) answer_groups.emplace_back();
     if (!follows) groups.emplace_back(i, "");
   }
-  answer_groups.erase(std::remove_if(answer_groups.begin(), answer_groups.end(),
-                                     [](const std::vector<std::string>& g) { return g.empty(); }),
-                      answer_groups.end());
 
   // Follow the lines as the engine plays them: `open` while reading on can
   // reach a line, from the header, a chosen answer, or past a block that a
@@ -193,6 +188,7 @@ void Checker::CheckPlayedSection(const Section& section) {
           ReportLine(StoryFile::kScript, i, Severity::kWarning, "text-after-choices",
                      "this line follows the choice lines and is never shown; the line after "
                      "them must be a command");
+          ShownLine(StoryFile::kScript, i);  // meant to be shown: the explorer finds it never is
           ++i;
         }
       } else {
@@ -247,17 +243,25 @@ void Checker::CheckPlayedSection(const Section& section) {
   // The paths: from the header, and from each answer the prompt can find.
   if (!section.played) return;
   std::vector<Outcome> outcomes;
-  Walk(s, section.first + 1, "", false, &outcomes_[static_cast<size_t>(s)]);
-  outcomes = outcomes_[static_cast<size_t>(s)];
+  Walk(s, section.first + 1, "", false, &outcomes);
+  // The loop check needs only the paths that ask nothing.
+  for (const Outcome& o : outcomes) {
+    if (o.asked || o.battle || o.ended || o.broken || o.location == kMissing || o.dialog == kMissing) {
+      asks_[static_cast<size_t>(s)] = true;
+    } else {
+      outcomes_[static_cast<size_t>(s)].push_back(o);
+    }
+  }
+  if (!parts_.edges) outcomes.clear();
   for (const auto& group : groups) {
     if (group.second.empty()) continue;
     int k = group.first;
     while (k < section.end && IsChoice(script[k])) ++k;
     // The line after the choices is run as a command, or passed over.
     if (k < section.end && (script[k].empty() || script[k][0] != '/')) ++k;
-    Walk(s, k, group.second, false, &outcomes);
+    Walk(s, k, group.second, false, parts_.edges ? &outcomes : nullptr);
   }
-  if (section.kind == kDialog) {
+  if (section.kind == kDialog && parts_.edges) {
     for (const Outcome& o : outcomes) {
       if (o.location == -1 && o.dialog == -1 && !o.ended && !o.broken) {
         StoryEdge edge;
@@ -306,7 +310,8 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
   auto finish = [&](Outcome o) {
     if (outcomes != nullptr) outcomes->push_back(std::move(o));
   };
-  auto edge_for = [&](int i, StoryEdge::Kind kind, std::string to) -> StoryEdge& {
+  auto edge_for = [&](int i, StoryEdge::Kind kind, std::string to) {
+    if (!parts_.edges) return;
     auto it = edge_at_.find(i);
     if (it == edge_at_.end()) {
       StoryEdge edge;
@@ -323,7 +328,6 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
       edge.label += (edge.label.empty() ? "" : " / ") + label;
     }
     for (const Outcome& o : active) edge.conditional = edge.conditional || !o.literals.empty();
-    return edge;
   };
 
   int i = start;
@@ -359,6 +363,10 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
       Literal literal;
       int next = i + 2;
       bool known = ParseCondition(StoryFile::kScript, i + 1, &literal, &next);
+      // The section being played is recorded before its first line: that it
+      // was visited or played always holds inside it.
+      bool fixed = known && (literal.kind == Literal::kVisited || literal.kind == Literal::kPlayed) &&
+                   literal.header == section.header;
       auto match = match_.find(i);
       std::vector<Outcome> taken;
       for (Outcome& o : active) {
@@ -373,13 +381,17 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
           opposite.holds = !literal.holds;
           if (!known) {
             waiting[match->second].push_back(o);
+          } else if (fixed) {
+            if (!literal.holds) waiting[match->second].push_back(o);
           } else if (Consistent(o.literals, o.items, opposite)) {
             Outcome skipped = o;
             skipped.literals.push_back(opposite);
             waiting[match->second].push_back(std::move(skipped));
           }
         }
-        if (known && Consistent(o.literals, o.items, literal)) {
+        if (fixed) {
+          if (literal.holds) taken.push_back(std::move(o));
+        } else if (known && Consistent(o.literals, o.items, literal)) {
           o.literals.push_back(literal);
           taken.push_back(std::move(o));
         }
@@ -399,6 +411,7 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
                                                        : kw::kBattlePrefix;
       std::string to = prefix + std::string(script.At(i + 1));
       int target = Find(to);
+      if (target >= 0) links_.emplace_back(s, target);
       if (target < 0) target = kMissing;
       bool battle = text == kw::kChangeBattle;
       bool location = text == kw::kChangeLocation;

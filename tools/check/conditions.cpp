@@ -1,6 +1,6 @@
 // Conditions, items, and the names of sections that commands, conditions and
 // the start statement use.
-#include <unordered_set>
+#include <algorithm>
 
 #include "check/checker.h"
 #include "keywords.h"
@@ -162,7 +162,7 @@ void Checker::UseName(StoryFile file, int index, Kind kind, bool condition, cons
   use.where = SourceRange{file, at + 1, index < lines.size() ? start : 0,
                           index < lines.size() ? static_cast<int>(name.size()) : 0};
   use.known = Find(header) >= 0 && StartsWith(header, prefix);
-  out_->index.uses.push_back(use);
+  if (parts_.index) out_->index.uses.push_back(use);
   if (use.known) return;
 
   bool wrong_kind = condition && !name.empty() && name[0] == '|' && !StartsWith(name, prefix);
@@ -174,7 +174,7 @@ void Checker::UseName(StoryFile file, int index, Kind kind, bool condition, cons
   std::string like;
   if (suggestions_left_ > 0) {
     --suggestions_left_;
-    like = Resembles(bare, section_names_[kind]);
+    like = Resembles(bare, NamesOf(kind));
   }
   std::string message;
   if (condition) {
@@ -237,43 +237,51 @@ int Checker::UseItem(StoryFile file, int k, bool gives) {
     }
   }
   int at = name_index < lines.size() ? name_index : lines.size() - 1;
-  NameUse use;
-  use.kind = NameKind::kItem;
-  use.name = std::string(name);
-  use.where = SourceRange{file, at + 1, 0, name_index < lines.size() ? static_cast<int>(name.size()) : 0};
-  use.gives = gives;
-  use.known = gives;
-  item_uses_.push_back(out_->index.uses.size());
-  out_->index.uses.push_back(use);
-  if (gives) out_->map.items.push_back(StoryMap::Target{static_cast<int>(file), at + 1, use.name});
+  long index_use = -1;
+  if (parts_.index) {
+    NameUse use;
+    use.kind = NameKind::kItem;
+    use.name = std::string(name);
+    use.where = SourceRange{file, at + 1, 0, name_index < lines.size() ? static_cast<int>(name.size()) : 0};
+    use.gives = gives;
+    use.known = gives || given_.count(name) != 0;
+    index_use = static_cast<long>(out_->index.uses.size());
+    out_->index.uses.push_back(std::move(use));
+  }
+  if (gives) {
+    ++given_[name];
+    if (parts_.map) out_->map.items.push_back(StoryMap::Target{static_cast<int>(file), at + 1, std::string(name)});
+  } else if (given_.count(name) != 0) {
+    // Given already: nothing to check later.
+  } else {
+    wanted_.push_back(ItemUse{name, file, at, index_use});
+  }
   return next;
 }
 
 void Checker::CheckItems() {
-  std::unordered_set<std::string> given;
   std::vector<std::string> given_names;
-  for (size_t u : item_uses_) {
-    const NameUse& use = out_->index.uses[u];
-    if (use.gives && given.insert(use.name).second) given_names.push_back(use.name);
-  }
-  for (size_t u : item_uses_) {
-    NameUse& use = out_->index.uses[u];
-    if (use.gives) continue;
-    use.known = given.count(use.name) != 0;
-    if (use.known) continue;
+  for (const ItemUse& use : wanted_) {
+    bool known = given_.count(use.name) != 0;
+    if (use.use >= 0) out_->index.uses[static_cast<size_t>(use.use)].known = known;
+    if (known) continue;
     std::string like;
     if (suggestions_left_ > 0) {
       --suggestions_left_;
+      if (given_names.empty()) {
+        for (const auto& g : given_) given_names.emplace_back(g.first);
+        std::sort(given_names.begin(), given_names.end());
+      }
       like = Resembles(use.name, given_names);
     }
-    std::string message = "item '" + use.name + "' is never given: no '/add_to_inventory:' adds it";
+    std::string name(use.name);
+    std::string message = "item '" + name + "' is never given: no '/add_to_inventory:' adds it";
     if (!like.empty()) {
-      std::string note = BlankNote(use.name, use.name, like, like);
+      std::string note = BlankNote(name, name, like, like);
       if (!note.empty()) message += "; " + note;
       message += "; did you mean '" + like + "'?";
     }
-    Report(use.where.file, use.where.line - 1, use.where.start, use.where.end, Severity::kWarning,
-           "item-never-given", message);
-    if (!like.empty()) out_->findings.back().fix = Replacement{use.where, like};
+    ReportLine(use.file, use.index, Severity::kWarning, "item-never-given", message);
+    if (!like.empty()) out_->findings.back().fix = Replacement{out_->findings.back().where, like};
   }
 }

@@ -7,18 +7,23 @@
 #include "check/checker.h"
 
 void Checker::CheckReach() {
+  // The links as lists per section, in one array.
   const size_t count = sections_.size();
-  std::vector<std::vector<int>> next(count);
+  std::vector<int> first(count + 1, 0);
   std::vector<int> queue;
-  for (const StoryEdge& edge : out_->edges) {
-    if (edge.kind != StoryEdge::kStart && edge.kind != StoryEdge::kChange) continue;
-    int to = Find(edge.to);
-    if (to < 0) continue;
-    if (edge.kind == StoryEdge::kStart) {
-      queue.push_back(to);
-    } else {
-      int from = Find(edge.from);
-      if (from >= 0) next[static_cast<size_t>(from)].push_back(to);
+  for (const auto& link : links_) {
+    if (link.first >= 0) ++first[static_cast<size_t>(link.first) + 1];
+  }
+  for (size_t s = 0; s < count; ++s) first[s + 1] += first[s];
+  std::vector<int> next(static_cast<size_t>(first[count]));
+  {
+    std::vector<int> fill(first.begin(), first.end() - 1);
+    for (const auto& link : links_) {
+      if (link.first < 0) {
+        queue.push_back(link.second);
+      } else {
+        next[static_cast<size_t>(fill[static_cast<size_t>(link.first)]++)] = link.second;
+      }
     }
   }
   std::vector<bool> reached(count);
@@ -27,12 +32,18 @@ void Checker::CheckReach() {
     queue.pop_back();
     if (reached[static_cast<size_t>(s)]) continue;
     reached[static_cast<size_t>(s)] = true;
-    out_->map.reachable.insert(std::string(sections_[static_cast<size_t>(s)].header));
-    for (int t : next[static_cast<size_t>(s)]) {
+    for (int k = first[static_cast<size_t>(s)]; k < first[static_cast<size_t>(s) + 1]; ++k) {
+      int t = next[static_cast<size_t>(k)];
       if (!reached[static_cast<size_t>(t)]) queue.push_back(t);
     }
   }
   reached_ = std::move(reached);
+  if (parts_.map) {
+    size_t k = 0;
+    for (size_t s = 0; s < count; ++s) {
+      if (sections_[s].played) out_->map.sections[k++].reached = reached_[s];
+    }
+  }
   for (const Section& section : sections_) {
     if (!section.played) continue;  // reported as a duplicate
     if (!reached_[static_cast<size_t>(&section - sections_.data())]) {
@@ -76,32 +87,17 @@ void Checker::CheckLoops() {
     states.push_back(State{section, context, {}, -1});
     return fresh;
   };
-  // A path that cannot be taken: the section being played is recorded
-  // before its first line, so "not visited" or "not played" of it fails.
-  auto feasible = [&](const Outcome& o, int section) {
-    for (const Literal& l : o.literals) {
-      if (!l.holds && (l.kind == Literal::kVisited || l.kind == Literal::kPlayed) &&
-          l.header == sections_[static_cast<size_t>(section)].header) {
-        return false;
-      }
-    }
-    return true;
-  };
+  // Only a section with a path that asks nothing can be part of a loop.
   for (size_t s = 0; s < sections_.size(); ++s) {
-    if (sections_[s].played && sections_[s].kind != kBattle) id(static_cast<int>(s), -1);
+    if (!outcomes_[s].empty()) id(static_cast<int>(s), -1);
   }
   for (size_t k = 0; k < states.size(); ++k) {
     int section = states[k].section;
     int context = states[k].context;
     bool location = sections_[static_cast<size_t>(section)].kind == kLocation;
-    bool all_silent = true;
+    bool all_silent = !asks_[static_cast<size_t>(section)];
     std::vector<Move> moves;
     for (const Outcome& o : outcomes_[static_cast<size_t>(section)]) {
-      if (!feasible(o, section)) continue;
-      if (o.asked || o.battle || o.ended || o.broken || o.location == kMissing || o.dialog == kMissing) {
-        all_silent = false;
-        continue;
-      }
       int here = o.location >= 0 ? o.location : (location ? section : context);
       int to;
       if (o.dialog >= 0) {

@@ -1,6 +1,7 @@
 // The story's files, their lines and sections, and the start statement; the
 // order in which the checker's parts run.
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -12,32 +13,42 @@
 
 void LineTable::Build(std::string_view bytes) {
   bytes_ = bytes;
-  starts_.clear();
-  size_t count = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-  if (!bytes.empty() && bytes.back() != '\n') ++count;
-  starts_.reserve(count);
+  checkpoints_.clear();
+  window_.clear();
+  count_ = 0;
+  bar_lines_ = 0;
   size_t at = 0;
   while (at < bytes.size()) {
-    starts_.push_back(static_cast<uint32_t>(at));
-    size_t next = bytes.find('\n', at);
-    if (next == std::string_view::npos) break;
-    at = next + 1;
+    if (count_ % kStep == 0) checkpoints_.push_back(static_cast<uint32_t>(at));
+    if (bytes[at] == '|') ++bar_lines_;
+    ++count_;
+    const void* feed = std::memchr(bytes.data() + at, '\n', bytes.size() - at);
+    if (feed == nullptr) break;
+    at = static_cast<size_t>(static_cast<const char*>(feed) - bytes.data()) + 1;
   }
 }
 
 std::string_view LineTable::operator[](int i) const {
-  size_t start = starts_[static_cast<size_t>(i)];
-  size_t next = static_cast<size_t>(i) + 1 < starts_.size() ? starts_[static_cast<size_t>(i) + 1]
-                                                            : bytes_.size();
-  size_t end = next;
-  // A line feed ends every line but maybe the last; a carriage return before
-  // it belongs to the line end. A last line without a line feed keeps its
-  // carriage return, as the engine's reader keeps it.
-  if (end > start && bytes_[end - 1] == '\n') {
-    --end;
-    if (end > start && bytes_[end - 1] == '\r') --end;
+  if (i >= window_first_ && i - window_first_ < static_cast<int>(window_.size())) {
+    return window_[static_cast<size_t>(i - window_first_)];
   }
-  return bytes_.substr(start, end - start);
+  // Read the window of lines from the checkpoint before `i`, a little
+  // behind it too, since readers go back to a section's header.
+  window_first_ = std::max(0, i - i % kStep - kWindow / 4);
+  window_.clear();
+  size_t start = checkpoints_[static_cast<size_t>(window_first_ / kStep)];
+  for (int k = window_first_; k < count_ && k < window_first_ + kWindow; ++k) {
+    const void* feed = std::memchr(bytes_.data() + start, '\n', bytes_.size() - start);
+    size_t end = feed == nullptr ? bytes_.size() : static_cast<size_t>(static_cast<const char*>(feed) - bytes_.data());
+    size_t next = end + 1;
+    // A carriage return before the line feed belongs to the line end. A
+    // last line without a line feed keeps its carriage return, as the
+    // engine's reader keeps it.
+    if (feed != nullptr && end > start && bytes_[end - 1] == '\r') --end;
+    window_.push_back(bytes_.substr(start, end - start));
+    start = next;
+  }
+  return window_[static_cast<size_t>(i - window_first_)];
 }
 
 /* ==== Text helpers ====================================================== */
@@ -151,8 +162,11 @@ bool ReadWhole(const std::string& path, std::string* bytes) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
   bytes->clear();
-  // Grow by reading, not by asking the size: a pipe or a growing file
-  // reads the same way.
+  // Hold the bytes once, without room to spare; a file that grows while it
+  // is read still reads whole.
+  std::error_code size_error;
+  auto size = std::filesystem::file_size(path, size_error);
+  if (!size_error && size < (1ULL << 32)) bytes->reserve(static_cast<size_t>(size));
   char buffer[1 << 16];
   size_t got;
   while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, got);
@@ -215,7 +229,8 @@ const SectionEntry* StoryIndex::Find(SectionKind kind, const std::string& name) 
 
 /* ==== Sections and the start statement ================================== */
 
-Checker::Checker(const StorySources& sources, StoryCheck* out) : sources_(sources), out_(out) {
+Checker::Checker(const StorySources& sources, const CheckParts& parts, StoryCheck* out)
+    : sources_(sources), parts_(parts), out_(out) {
   for (int f = 0; f < kStoryFileCount; ++f) {
     if (sources.files[f].present && sources.files[f].bytes.size() < (1ULL << 32)) {
       lines_[f].Build(sources.files[f].bytes);
@@ -224,8 +239,25 @@ Checker::Checker(const StorySources& sources, StoryCheck* out) : sources_(source
 }
 
 int Checker::Find(std::string_view header) const {
-  auto it = by_header_.find(header);
-  return it == by_header_.end() ? -1 : it->second;
+  if (header_slots_.empty()) return -1;
+  size_t mask = header_slots_.size() - 1;
+  for (size_t k = std::hash<std::string_view>()(header) & mask;; k = (k + 1) & mask) {
+    int s = header_slots_[k];
+    if (s < 0) return -1;
+    if (sections_[static_cast<size_t>(s)].header == header) return s;
+  }
+}
+
+const std::vector<std::string>& Checker::NamesOf(Kind kind) {
+  if (!names_made_[kind]) {
+    names_made_[kind] = true;
+    for (const Section& section : sections_) {
+      if (section.kind != kind || !section.played) continue;
+      size_t prefix = section.header.find('=') + 1;
+      names_[kind].emplace_back(section.header.substr(prefix));
+    }
+  }
+  return names_[kind];
 }
 
 namespace {
@@ -242,6 +274,10 @@ bool IsProgress(std::string_view text) {
 void Checker::FindSections() {
   const LineTable& script = Lines(StoryFile::kScript);
   const int count = script.size();
+  sections_.reserve(static_cast<size_t>(script.bar_lines()));
+  size_t slots = 16;
+  while (slots < 2 * static_cast<size_t>(script.bar_lines())) slots *= 2;
+  header_slots_.assign(slots, -1);
   // The line after "/if:" and a progress condition is data, even when it is
   // written as a header: scans take it neither for a header nor for an end.
   bool after_if = false, argument_next = false;
@@ -271,11 +307,14 @@ void Checker::FindSections() {
                      std::to_string(sections_[static_cast<size_t>(earlier)].first + 1) +
                      ", is ever played");
     } else {
-      by_header_.emplace(text, static_cast<int>(sections_.size()));
-      out_->map.sections.push_back(StoryMap::Target{0, i + 1, std::string(text)});
-      section_names_[kind].emplace_back(text.substr(prefix));
+      size_t mask = header_slots_.size() - 1;
+      size_t k = std::hash<std::string_view>()(text) & mask;
+      while (header_slots_[k] >= 0) k = (k + 1) & mask;
+      header_slots_[k] = static_cast<int>(sections_.size());
+      if (parts_.map) out_->map.sections.push_back(StoryMap::Target{0, i + 1, std::string(text)});
     }
     sections_.push_back(Section{kind, text, i, count, earlier < 0});
+    if (!parts_.index) continue;
     SectionEntry entry;
     entry.kind = entry_kind;
     entry.name = std::string(text.substr(prefix));
@@ -285,8 +324,14 @@ void Checker::FindSections() {
     entry.first = earlier < 0;
     out_->index.sections.push_back(std::move(entry));
   }
-  for (size_t s = 0; s < sections_.size(); ++s) {
+  for (size_t s = 0; parts_.index && s < sections_.size(); ++s) {
     out_->index.sections[s].last_line = sections_[s].end;
+  }
+  if (parts_.map) {
+    size_t k = 0;
+    for (const Section& section : sections_) {
+      if (section.played) out_->map.sections[k++].last = section.end;
+    }
   }
 }
 
@@ -307,6 +352,13 @@ void Checker::CheckStart() {
         }
         first = i;
         UseName(StoryFile::kScript, i + 1, kinds[k], false, nullptr);
+        std::string to = statements[k] == kw::kStartLocation ? kw::kLocationPrefix
+                         : statements[k] == kw::kStartDialog ? kw::kDialogPrefix
+                                                             : kw::kBattlePrefix;
+        to += std::string(script.At(i + 1));
+        int target = Find(to);
+        if (target >= 0) links_.emplace_back(-1, target);
+        if (!parts_.edges) continue;
         StoryEdge edge;
         edge.kind = StoryEdge::kStart;
         int name = i + 1 < script.size() ? i + 1 : i;
@@ -337,6 +389,7 @@ void Checker::Run() {
   CheckStart();
   IndexAnimations();
   outcomes_.resize(sections_.size());
+  asks_.resize(sections_.size());
   for (size_t s = 0; s < sections_.size(); ++s) {
     if (sections_[s].kind == kBattle) {
       CheckBattle(sections_[s]);
@@ -356,9 +409,9 @@ void Checker::Run() {
                    });
 }
 
-StoryCheck CheckStory(const StorySources& sources) {
+StoryCheck CheckStory(const StorySources& sources, const CheckParts& parts) {
   StoryCheck check;
-  Checker checker(sources, &check);
+  Checker checker(sources, parts, &check);
   checker.Run();
   return check;
 }
