@@ -12,6 +12,7 @@
 
 #include "lsp_framing.h"
 #include "lsp_server.h"
+#include "split_parts.h"
 
 namespace {
 
@@ -19,23 +20,10 @@ using json = nlohmann::json;
 
 const char kDir[] = "file:///nonexistent/ostrel_lsp_fuzz/";
 
-std::vector<std::string> Split(const std::string& data) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (parts.size() < 2) {
-    size_t at = data.find("\xfe\xff", start);
-    if (at == std::string::npos) break;
-    parts.push_back(data.substr(start, at - start));
-    start = at + 2;
-  }
-  parts.push_back(data.substr(start));
-  return parts;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-  std::vector<std::string> parts = Split(std::string(reinterpret_cast<const char*>(bytes), size));
+  std::vector<std::string> parts = SplitParts(std::string(reinterpret_cast<const char*>(bytes), size), 2);
   LanguageServer server;
   server.Handle(json{{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"}, {"params", json::object()}});
   const char* const files[] = {"script.ostrel", "animations.ostrel"};

@@ -291,7 +291,8 @@ TEST_F(LspServerTest, OutlineAndHover) {
   EXPECT_EQ(battle,
             "`|battle=Troll`: battle at script.ostrel:18\n\n"
             "player health 1, PC health 1, 2 moves\n\n"
-            "odds: the player wins 66.67% of duels, in 2.00 turns on average, choosing at random\n\n"
+            "odds for a player who chooses at random: the player wins 66.67% of duels, in 2.0000 "
+            "turns on average\n\n"
             "named at:\n- script.ostrel:6 (|location=Hall)\n- script.ostrel:12 (|location=Hall)\n");
   std::string item = Request("textDocument/hover", At("script.ostrel", 15, 1))["result"]["contents"]["value"];
   EXPECT_EQ(item, "item `Coin`\n\ngiven at:\n- script.ostrel:16 (|location=Hall)\n\n"

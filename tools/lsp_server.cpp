@@ -79,18 +79,6 @@ int FileIndex(const std::string& path) {
   return -1;
 }
 
-std::string Percent(double p) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.2f%%", 100.0 * p);
-  return buffer;
-}
-
-std::string Fixed(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.2f", value);
-  return buffer;
-}
-
 // Applies one change of `textDocument/didChange` to `*text`.
 void ApplyChange(const json& change, std::string* text) {
   std::string replacement = Field(change, "text", "");
@@ -391,11 +379,13 @@ bool LanguageServer::Locate(const json& params, Place* place) {
   if (!UriToPath(uri, &path)) return false;
   int file = FileIndex(path);
   if (file < 0) return false;
-  place->dir = DirectoryOf(path);
-  place->story = &StoryOf(place->dir);
-  place->file = file;
-  const std::vector<std::string>& lines = place->story->text.lines[file];
+  std::string dir = DirectoryOf(path);
+  Story& story = StoryOf(dir);
+  const std::vector<std::string>& lines = story.text.lines[file];
   if (line < 0 || line >= static_cast<long long>(lines.size())) return false;
+  place->dir = dir;
+  place->story = &story;
+  place->file = file;
   place->line = static_cast<int>(line);
   place->byte = ByteOffset(lines[place->line], character);
   return true;
@@ -403,16 +393,21 @@ bool LanguageServer::Locate(const json& params, Place* place) {
 
 /* ==== Names: definition, references, rename ============================= */
 
+const LspIndex::Definition* LanguageServer::NamedAt(const json& params, Place* place,
+                                                    std::string* header) {
+  if (!Locate(params, place)) return nullptr;
+  *header = place->story->index.HeaderAt(place->file, place->line, place->byte);
+  return place->story->index.Find(*header);
+}
+
 json LanguageServer::Definition(const json& params) {
   Place place;
-  if (!Locate(params, &place)) return nullptr;
-  const LspIndex& index = place.story->index;
-  const LspIndex::Definition* d =
-      index.Find(index.HeaderAt(place.file, place.line, place.byte));
+  std::string header;
+  const LspIndex::Definition* d = NamedAt(params, &place, &header);
   if (d == nullptr) return nullptr;
-  TextSpan header = d->name;
-  header.begin = 0;
-  return LocationOf(place.dir, *place.story, header);
+  TextSpan line = d->name;
+  line.begin = 0;
+  return LocationOf(place.dir, *place.story, line);
 }
 
 json LanguageServer::References(const json& params) {
@@ -437,11 +432,10 @@ json LanguageServer::References(const json& params) {
 
 json LanguageServer::PrepareRename(const json& params) {
   Place place;
-  if (!Locate(params, &place)) return nullptr;
-  const LspIndex& index = place.story->index;
-  std::string header = index.HeaderAt(place.file, place.line, place.byte);
-  const LspIndex::Definition* d = index.Find(header);
+  std::string header;
+  const LspIndex::Definition* d = NamedAt(params, &place, &header);
   if (d == nullptr) return nullptr;
+  const LspIndex& index = place.story->index;
   TextSpan span = d->name;
   span.line = -1;
   for (const LspIndex::Use& u : index.uses()) {
@@ -460,11 +454,10 @@ json LanguageServer::PrepareRename(const json& params) {
 
 json LanguageServer::Rename(const json& params) {
   Place place;
-  if (!Locate(params, &place)) return nullptr;
-  const LspIndex& index = place.story->index;
-  std::string header = index.HeaderAt(place.file, place.line, place.byte);
-  const LspIndex::Definition* d = index.Find(header);
+  std::string header;
+  const LspIndex::Definition* d = NamedAt(params, &place, &header);
   if (d == nullptr) throw RequestError{kRequestFailed, "no section or animation set is named here"};
+  const LspIndex& index = place.story->index;
   std::string name = Field(params, "newName", "");
   if (name.empty() || name.find_first_of("\r\n") != std::string::npos) {
     throw RequestError{kInvalidParams, "a name is one line, not empty"};
@@ -639,7 +632,9 @@ json LanguageServer::DocumentSymbols(const json& params) {
 
 json LanguageServer::Hover(const json& params) {
   Place place;
-  if (!Locate(params, &place)) return nullptr;
+  std::string header;
+  const LspIndex::Definition* d = NamedAt(params, &place, &header);
+  if (place.story == nullptr) return nullptr;
   const LspIndex& index = place.story->index;
   auto where = [&](const TextSpan& span, int section) {
     std::string text = std::string(StoryFileName(static_cast<StoryFile>(span.file))) + ":" +
@@ -648,22 +643,14 @@ json LanguageServer::Hover(const json& params) {
     return text;
   };
   std::string text;
-  std::string header = index.HeaderAt(place.file, place.line, place.byte);
-  const LspIndex::Definition* d = index.Find(header);
   if (d != nullptr) {
     text = "`" + d->header + "`: " + kKindWords[d->kind] + " at " + where(d->name, -1) + "\n";
     if (d->kind == 2) {
       auto number = [](long long value) { return std::to_string(value); };
       text += "\nplayer health " + number(d->player_health) + ", PC health " + number(d->PC_health) +
               ", " + number(d->moves) + " moves\n";
-      DuelOdds odds = ComputeDuelOdds(std::max(0LL, d->player_health), std::max(0LL, d->PC_health),
-                                      std::max(0LL, d->moves));
-      if (odds.computed) {
-        text += "\nodds: the player wins " + Percent(odds.player_wins) + " of duels, in " +
-                Fixed(odds.expected_turns) + " turns on average, choosing at random\n";
-      } else {
-        text += "\nodds: not computed (fewer than 2 moves, or health beyond 2,000,000)\n";
-      }
+      DuelOdds odds = ComputeDuelOdds(d->player_health, d->PC_health, d->moves);
+      text += "\nodds for a player who chooses at random: " + DescribeOdds(odds) + "\n";
     }
     std::string places;
     int count = 0;

@@ -42,10 +42,10 @@ class LanguageServer {
   // Where a request points: its story, file and byte position.
   struct Place {
     std::string dir;
-    Story* story;
-    int file;
-    int line;
-    size_t byte;
+    Story* story = nullptr;
+    int file = 0;
+    int line = 0;
+    size_t byte = 0;
   };
 
   json Dispatch(const std::string& method, const json& params, std::vector<json>* out);
@@ -67,6 +67,8 @@ class LanguageServer {
   void Changed(const std::string& path, std::vector<json>* out);
   void Publish(const std::string& dir, std::vector<json>* out);
   bool Locate(const json& params, Place* place);
+  // The section or set named at a request's position, with its header.
+  const LspIndex::Definition* NamedAt(const json& params, Place* place, std::string* header);
   std::string UriOf(const std::string& dir, int file) const;
   json Range(const Story& story, const TextSpan& span) const;
   json Diagnostic(const Story& story, const Finding& finding) const;
