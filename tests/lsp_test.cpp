@@ -293,10 +293,28 @@ TEST_F(LspServerTest, OutlineAndHover) {
             "player health 1, PC health 1, 2 moves\n\n"
             "odds for a player who chooses at random: the player wins 66.67% of duels, in 2.0000 "
             "turns on average\n\n"
-            "named at:\n- script.ostrel:6 (|location=Hall)\n- script.ostrel:12 (|location=Hall)\n");
+            "led to from:\n- script.ostrel:12 (|location=Hall)\n\n"
+            "named at:\n- script.ostrel:6 (|location=Hall)\n");
   std::string item = Request("textDocument/hover", At("script.ostrel", 15, 1))["result"]["contents"]["value"];
   EXPECT_EQ(item, "item `Coin`\n\ngiven at:\n- script.ostrel:16 (|location=Hall)\n\n"
                   "taken or asked for at:\n- nowhere\n");
+}
+
+TEST_F(LspServerTest, QuickFixesFromTheCheckersSuggestions) {
+  Open("script.ostrel", "|start_location:\nHall\n|location=Hall\n/get_input\n>>go\n/change_location:\nhall \n/end \n/end\n");
+  json params = {{"textDocument", {{"uri", Uri("script.ostrel")}}},
+                 {"range", {{"start", {{"line", 6}, {"character", 0}}}, {"end", {{"line", 7}, {"character", 0}}}}}};
+  json actions = Request("textDocument/codeAction", params)["result"];
+  std::vector<std::string> fixes;
+  for (const json& a : actions) {
+    json edit = a["edit"]["changes"][Uri("script.ostrel")][0];
+    fixes.push_back(a["title"].get<std::string>() + " at " +
+                    std::to_string(edit["range"]["start"]["line"].get<int>()) + ":" +
+                    std::to_string(edit["range"]["start"]["character"].get<int>()) + "-" +
+                    std::to_string(edit["range"]["end"]["character"].get<int>()));
+  }
+  EXPECT_EQ(fixes, (std::vector<std::string>{"Replace with 'Hall' at 6:0-5",
+                                             "Remove the trailing blank at 7:4-5"}));
 }
 
 TEST_F(LspServerTest, QuickFixes) {

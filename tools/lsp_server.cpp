@@ -652,14 +652,18 @@ json LanguageServer::Hover(const json& params) {
       DuelOdds odds = ComputeDuelOdds(d->player_health, d->PC_health, d->moves);
       text += "\nodds for a player who chooses at random: " + DescribeOdds(odds) + "\n";
     }
-    std::string places;
-    int count = 0;
-    for (const LspIndex::Use& u : index.uses()) {
-      if (u.header != header) continue;
-      if (++count <= 20) places += "- " + where(u.name, u.section) + "\n";
+    // The places that lead to it, then those that only name it.
+    for (bool leads : {true, false}) {
+      std::string places;
+      int count = 0;
+      for (const LspIndex::Use& u : index.uses()) {
+        if (u.header != header || u.leads != leads) continue;
+        if (++count <= 20) places += "- " + where(u.name, u.section) + "\n";
+      }
+      if (count > 20) places += "- and " + std::to_string(count - 20) + " more\n";
+      if (leads) text += count == 0 ? std::string("\nnothing leads to it\n") : "\nled to from:\n" + places;
+      if (!leads && count > 0) text += "\nnamed at:\n" + places;
     }
-    if (count > 20) places += "- and " + std::to_string(count - 20) + " more\n";
-    text += count == 0 ? std::string("\nnamed nowhere\n") : "\nnamed at:\n" + places;
   } else if (const LspIndex::Item* item = index.ItemAt(place.file, place.line, place.byte)) {
     text = "item `" + item->name + "`\n";
     for (bool given : {true, false}) {

@@ -75,13 +75,21 @@ void LspIndex::Build(const StoryCheck& check, const StoryText& text) {
     if (owner >= 0) definitions_[owner].children.emplace_back(answer.what, answer.line - 1);
   }
 
+  // The name lines of the start statement and the change commands.
+  std::unordered_set<long long> leading;
+  for (const StoryEdge& edge : check.edges) {
+    if (edge.kind == StoryEdge::kStart || edge.kind == StoryEdge::kChange) {
+      leading.insert(static_cast<long long>(edge.where.file) << 32 | edge.where.line);
+    }
+  }
   for (const NameUse& u : check.index.uses) {
     TextSpan span = SpanOf(u.where);
+    bool leads = leading.count(static_cast<long long>(u.where.file) << 32 | u.where.line) != 0;
     int section = EnclosingIndex(span.file, span.line);
     if (u.kind == NameKind::kItem) {
       items_.push_back(Item{u.name, span, u.gives, section});
     } else {
-      uses_.push_back(Use{HeaderOf(static_cast<int>(u.kind), u.name), span, section});
+      uses_.push_back(Use{HeaderOf(static_cast<int>(u.kind), u.name), span, section, leads});
     }
   }
 }

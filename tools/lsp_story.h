@@ -5,6 +5,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "check.h"
@@ -45,6 +46,7 @@ class LspIndex {
     std::string header;
     TextSpan name;
     int section;  // the definition it stands in, or -1
+    bool leads;   // a start statement's or a change command's name
   };
   struct Item {
     std::string name;
