@@ -195,7 +195,7 @@ std::vector<json> LanguageServer::Handle(const json& message) {
     return out;
   }
   try {
-    json result = Dispatch(method, params, &out);
+    json result = Dispatch(method, params);
     out.insert(out.begin(), json{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
   } catch (const RequestError& e) {
     out.insert(out.begin(), ErrorResponse(id, e.code, e.message));
@@ -207,9 +207,7 @@ std::vector<json> LanguageServer::Handle(const json& message) {
   return out;
 }
 
-json LanguageServer::Dispatch(const std::string& method, const json& params,
-                              std::vector<json>* out) {
-  (void)out;
+json LanguageServer::Dispatch(const std::string& method, const json& params) {
   if (method == "initialize") {
     if (initialized_) throw RequestError{kInvalidRequest, "initialize came twice"};
     initialized_ = true;

@@ -48,7 +48,7 @@ class LanguageServer {
     size_t byte = 0;
   };
 
-  json Dispatch(const std::string& method, const json& params, std::vector<json>* out);
+  json Dispatch(const std::string& method, const json& params);
   void Notice(const std::string& method, const json& params, std::vector<json>* out);
 
   json Initialize();
