@@ -168,12 +168,28 @@ int Explore(const ExploreOptions& options) {
     return section != nullptr && coverage.sections.count(section->what) == 0;
   };
   std::vector<Unreached> findings;
-  for (const StoryMap::Target& t : map.sections) {
-    if (coverage.sections.count(t.what) != 0) continue;
-    std::string reason = !t.reached
-                             ? " (no start statement or change command leads to it)"
-                             : "";
-    findings.push_back({t.file, t.line, t.last, "section " + t.what + " never entered" + reason});
+  // Sections never entered that follow each other in the file are one
+  // range.
+  for (size_t s = 0; s < map.sections.size();) {
+    const StoryMap::Target& t = map.sections[s];
+    if (coverage.sections.count(t.what) != 0) {
+      ++s;
+      continue;
+    }
+    size_t last = s;
+    while (last + 1 < map.sections.size() && coverage.sections.count(map.sections[last + 1].what) == 0 &&
+           map.sections[last + 1].line == map.sections[last].last + 1 &&
+           map.sections[last + 1].reached == t.reached) {
+      ++last;
+    }
+    std::string reason = !t.reached ? (last > s ? " (no start statement or change command leads to them)"
+                                                : " (no start statement or change command leads to it)")
+                                    : "";
+    std::string what = last > s ? std::to_string(last - s + 1) + " sections never entered, " + t.what + " to " +
+                                      map.sections[last].what
+                                : "section " + t.what + " never entered";
+    findings.push_back({t.file, t.line, map.sections[last].last, what + reason});
+    s = last + 1;
   }
   for (const StoryMap::Target& t : map.answers) {
     if (coverage.answers.count(t.line) == 0 && !unseen(t.file, t.line)) {
