@@ -171,7 +171,8 @@ class Checker {
   std::vector<std::string> set_names_;
   // Per played section: how its paths from the header end when they ask
   // nothing, and whether some path asks, fights or ends the game.
-  std::vector<std::vector<Outcome>> outcomes_;
+  // Few sections have such paths: only those are held.
+  std::unordered_map<int, std::vector<Outcome>> outcomes_;
   std::vector<bool> asks_;
   std::vector<bool> reached_;  // per section: a start or change leads to it
   // Where each command line's edge stands in out_->edges, by file position.

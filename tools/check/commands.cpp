@@ -83,7 +83,7 @@ void Checker::Command(StoryFile file, int* i, int section) {
     *i = UseItem(file, *i + 1, false);
   } else if (command == kw::kIf) {  // command -> "/if:" condition
     if (parts_.map) {
-      out_->map.blocks.push_back(StoryMap::Target{static_cast<int>(file), *i + 1, std::string(lines.At(*i + 1))});
+      out_->map.blocks.push_back(out_->map.Add(static_cast<int>(file), *i + 1, lines.At(*i + 1)));
     }
     *i = UseCondition(file, *i + 1, section);
   } else {
@@ -134,7 +134,7 @@ void Checker::CheckPlayedSection(const Section& section) {
                      " too; only that first one is ever chosen");
     } else {
       answers[word] = i;
-      if (parts_.map) out_->map.answers.push_back(StoryMap::Target{0, i + 1, std::string(text)});
+      if (parts_.map) out_->map.answers.push_back(out_->map.Add(0, i + 1, text));
       // Answers on consecutive lines lead to the same block.
       if (!follows || groups.empty() || groups.back().second.empty()) {
         groups.emplace_back(i, std::string(word));
@@ -249,7 +249,7 @@ void Checker::CheckPlayedSection(const Section& section) {
     if (o.asked || o.battle || o.ended || o.broken || o.location == kMissing || o.dialog == kMissing) {
       asks_[static_cast<size_t>(s)] = true;
     } else {
-      outcomes_[static_cast<size_t>(s)].push_back(o);
+      outcomes_[s].push_back(o);
     }
   }
   if (!parts_.edges) outcomes.clear();

@@ -250,7 +250,7 @@ int Checker::UseItem(StoryFile file, int k, bool gives) {
   }
   if (gives) {
     ++given_[name];
-    if (parts_.map) out_->map.items.push_back(StoryMap::Target{static_cast<int>(file), at + 1, std::string(name)});
+    if (parts_.map) out_->map.items.push_back(out_->map.Add(static_cast<int>(file), at + 1, name));
   } else if (given_.count(name) != 0) {
     // Given already: nothing to check later.
   } else {

@@ -88,8 +88,12 @@ void Checker::CheckLoops() {
     return fresh;
   };
   // Only a section with a path that asks nothing can be part of a loop.
-  for (size_t s = 0; s < sections_.size(); ++s) {
-    if (!outcomes_[s].empty()) id(static_cast<int>(s), -1);
+  {
+    // In file order, so that the report does not depend on the table's.
+    std::vector<int> silent;
+    for (const auto& entry : outcomes_) silent.push_back(entry.first);
+    std::sort(silent.begin(), silent.end());
+    for (int s : silent) id(s, -1);
   }
   for (size_t k = 0; k < states.size(); ++k) {
     int section = states[k].section;
@@ -97,7 +101,9 @@ void Checker::CheckLoops() {
     bool location = sections_[static_cast<size_t>(section)].kind == kLocation;
     bool all_silent = !asks_[static_cast<size_t>(section)];
     std::vector<Move> moves;
-    for (const Outcome& o : outcomes_[static_cast<size_t>(section)]) {
+    auto found = outcomes_.find(section);
+    if (found == outcomes_.end()) continue;
+    for (const Outcome& o : found->second) {
       int here = o.location >= 0 ? o.location : (location ? section : context);
       int to;
       if (o.dialog >= 0) {

@@ -275,14 +275,26 @@ void Checker::FindSections() {
   const LineTable& script = Lines(StoryFile::kScript);
   const int count = script.size();
   sections_.reserve(static_cast<size_t>(script.bar_lines()));
+  if (parts_.map) out_->map.sections.reserve(static_cast<size_t>(script.bar_lines()));
   size_t slots = 16;
   while (slots < 2 * static_cast<size_t>(script.bar_lines())) slots *= 2;
   header_slots_.assign(slots, -1);
   // The line after "/if:" and a progress condition is data, even when it is
   // written as a header: scans take it neither for a header nor for an end.
   bool after_if = false, argument_next = false;
+  size_t answers = 0, blocks = 0, items = 0, bytes = 0;  // at most, for the map
+  size_t changes = 0;
   for (int i = 0; i < count; ++i) {
     std::string_view text = script[i];
+    if (parts_.map && !text.empty() && (text[0] == '>' || text[0] == '/')) {
+      answers += StartsWith(text, kw::kChoiceMark);
+      bytes += StartsWith(text, kw::kChoiceMark) ? text.size() : 0;
+      blocks += text == kw::kIf;
+      items += text == kw::kAddToInventory;
+    }
+    if (!text.empty() && text[0] == '/') {
+      changes += text == kw::kChangeLocation || text == kw::kChangeDialog || text == kw::kChangeBattle;
+    }
     bool is_argument = argument_next;
     argument_next = after_if && IsProgress(text);
     after_if = text == kw::kIf;
@@ -311,7 +323,7 @@ void Checker::FindSections() {
       size_t k = std::hash<std::string_view>()(text) & mask;
       while (header_slots_[k] >= 0) k = (k + 1) & mask;
       header_slots_[k] = static_cast<int>(sections_.size());
-      if (parts_.map) out_->map.sections.push_back(StoryMap::Target{0, i + 1, std::string(text)});
+      if (parts_.map) out_->map.sections.push_back(out_->map.Add(0, i + 1, text));
     }
     sections_.push_back(Section{kind, text, i, count, earlier < 0});
     if (!parts_.index) continue;
@@ -323,6 +335,16 @@ void Checker::FindSections() {
     entry.line = i + 1;
     entry.first = earlier < 0;
     out_->index.sections.push_back(std::move(entry));
+  }
+  links_.reserve(changes + 1);
+  if (parts_.map) {
+    // Room for all at once: a large story's map is no larger than it must be.
+    out_->map.answers.reserve(answers);
+    out_->map.blocks.reserve(blocks);
+    out_->map.items.reserve(items);
+    // Their texts: the answers', the headers', and a guess at the rest.
+    for (const Section& section : sections_) bytes += section.played ? section.header.size() : 0;
+    out_->map.text.reserve(bytes + 16 * (blocks + items));
   }
   for (size_t s = 0; parts_.index && s < sections_.size(); ++s) {
     out_->index.sections[s].last_line = sections_[s].end;
@@ -388,7 +410,6 @@ void Checker::Run() {
   FindSections();
   CheckStart();
   IndexAnimations();
-  outcomes_.resize(sections_.size());
   asks_.resize(sections_.size());
   for (size_t s = 0; s < sections_.size(); ++s) {
     if (sections_[s].kind == kBattle) {
