@@ -101,6 +101,7 @@ void Checker::CheckPlayedSection(const Section& section) {
   const LineTable& script = Lines(StoryFile::kScript);
   const int count = script.size();
   const int s = static_cast<int>(&section - sections_.data());
+  targets_.clear();
   // Every answer line of the section can be found by a prompt in it.
   std::unordered_map<std::string_view, int> answers;
   std::vector<std::pair<int, std::string>> groups;  // first line after the choices, label
@@ -410,7 +411,8 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
                            : text == kw::kChangeDialog ? kw::kDialogPrefix
                                                        : kw::kBattlePrefix;
       std::string to = prefix + std::string(script.At(i + 1));
-      int target = Find(to);
+      auto known = std::lower_bound(targets_.begin(), targets_.end(), std::make_pair(i + 1, -3));
+      int target = known != targets_.end() && known->first == i + 1 ? known->second : Find(to);
       if (target >= 0) links_.emplace_back(s, target);
       if (target < 0) target = kMissing;
       bool battle = text == kw::kChangeBattle;

@@ -161,7 +161,9 @@ void Checker::UseName(StoryFile file, int index, Kind kind, bool condition, cons
   use.name = std::string(bare);
   use.where = SourceRange{file, at + 1, index < lines.size() ? start : 0,
                           index < lines.size() ? static_cast<int>(name.size()) : 0};
-  use.known = Find(header) >= 0 && StartsWith(header, prefix);
+  int target = Find(header);
+  if (!condition && file == StoryFile::kScript) targets_.emplace_back(index, target);
+  use.known = target >= 0 && StartsWith(header, prefix);
   if (parts_.index) out_->index.uses.push_back(use);
   if (use.known) return;
 

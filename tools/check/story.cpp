@@ -241,10 +241,12 @@ Checker::Checker(const StorySources& sources, const CheckParts& parts, StoryChec
 int Checker::Find(std::string_view header) const {
   if (header_slots_.empty()) return -1;
   size_t mask = header_slots_.size() - 1;
-  for (size_t k = std::hash<std::string_view>()(header) & mask;; k = (k + 1) & mask) {
-    int s = header_slots_[k];
-    if (s < 0) return -1;
-    if (sections_[static_cast<size_t>(s)].header == header) return s;
+  size_t hash = std::hash<std::string_view>()(header);
+  uint32_t tag = static_cast<uint32_t>(hash >> 32);
+  for (size_t k = hash & mask;; k = (k + 1) & mask) {
+    const Slot& slot = header_slots_[k];
+    if (slot.section < 0) return -1;
+    if (slot.hash == tag && sections_[static_cast<size_t>(slot.section)].header == header) return slot.section;
   }
 }
 
@@ -278,7 +280,7 @@ void Checker::FindSections() {
   if (parts_.map) out_->map.sections.reserve(static_cast<size_t>(script.bar_lines()));
   size_t slots = 16;
   while (slots < 2 * static_cast<size_t>(script.bar_lines())) slots *= 2;
-  header_slots_.assign(slots, -1);
+  header_slots_.assign(slots, Slot{-1, 0});
   // The line after "/if:" and a progress condition is data, even when it is
   // written as a header: scans take it neither for a header nor for an end.
   bool after_if = false, argument_next = false;
@@ -312,17 +314,25 @@ void Checker::FindSections() {
     } else {
       continue;
     }
-    int earlier = Find(text);
+    // Look the header up and, when it is new, take the free slot found.
+    size_t mask = header_slots_.size() - 1;
+    size_t hash = std::hash<std::string_view>()(text);
+    size_t k = hash & mask;
+    int earlier = -1;
+    for (; header_slots_[k].section >= 0; k = (k + 1) & mask) {
+      const Slot& slot = header_slots_[k];
+      if (slot.hash == static_cast<uint32_t>(hash >> 32) && sections_[static_cast<size_t>(slot.section)].header == text) {
+        earlier = slot.section;
+        break;
+      }
+    }
     if (earlier >= 0) {
       ReportLine(StoryFile::kScript, i, Severity::kWarning, "duplicate-section",
                  std::string(text) + " stands here a second time; only the first, at line " +
                      std::to_string(sections_[static_cast<size_t>(earlier)].first + 1) +
                      ", is ever played");
     } else {
-      size_t mask = header_slots_.size() - 1;
-      size_t k = std::hash<std::string_view>()(text) & mask;
-      while (header_slots_[k] >= 0) k = (k + 1) & mask;
-      header_slots_[k] = static_cast<int>(sections_.size());
+      header_slots_[k] = Slot{static_cast<int>(sections_.size()), static_cast<uint32_t>(hash >> 32)};
       if (parts_.map) out_->map.sections.push_back(out_->map.Add(0, i + 1, text));
     }
     sections_.push_back(Section{kind, text, i, count, earlier < 0});
@@ -342,6 +352,7 @@ void Checker::FindSections() {
     out_->map.answers.reserve(answers);
     out_->map.blocks.reserve(blocks);
     out_->map.items.reserve(items);
+    out_->map.texts.reserve(2 * sections_.size());  // a guess: runs grow past it
     // Their texts: the answers', the headers', and a guess at the rest.
     for (const Section& section : sections_) bytes += section.played ? section.header.size() : 0;
     out_->map.text.reserve(bytes + 16 * (blocks + items));
