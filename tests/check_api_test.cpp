@@ -146,3 +146,41 @@ TEST(LineTable, ReadsAnyLineInAnyOrder) {
   for (int i = table.size() - 1; i >= 0; --i) ASSERT_EQ(std::string(table[i]), expected[static_cast<size_t>(i)]);
   EXPECT_EQ(std::string(table.At(table.size())), "");
 }
+
+// A story cut short anywhere, or ending in any keyword, is checked without
+// a fault: every prefix of the bundled story, with LF and with CR LF.
+TEST(CheckStory, EveryPrefixOfTheBundledStory) {
+  StorySources story;
+  std::string err;
+  ASSERT_TRUE(ReadStorySources(OSTREL_STORY_DIR, &story, &err)) << err;
+  const std::string& script = story[StoryFile::kScript].bytes;
+  std::string crlf;
+  for (char c : script) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (const std::string* whole : std::vector<const std::string*>{&script, &crlf}) {
+    for (size_t end = 0; end <= whole->size(); ++end) {
+      if (end < whole->size() && (*whole)[end] != '\n' && (*whole)[end] != '\r' && end % 7 != 0) continue;
+      StorySources cut = story;
+      cut[StoryFile::kScript].bytes = whole->substr(0, end);
+      StoryCheck check = CheckStory(cut);
+      for (const Finding& f : check.findings) {
+        ASSERT_GE(f.where.line, 1);
+        ASSERT_LE(f.where.start, f.where.end);
+      }
+    }
+  }
+  StoryCheck whole = CheckStory(story);
+  EXPECT_TRUE(whole.findings.empty());
+}
+
+TEST(CheckStory, EveryKeywordAsTheLastLine) {
+  for (const char* word : {"|start_location:", "|start_dialog:", "|start_battle:", "/if:", "HasInInventory:",
+                           "BattleWon:", "/add_to_inventory:", "/take_from_inventory:", "/change_location:",
+                           "/change_dialog:", "/change_battle:", "/wait:", "/get_input", ">>", "7",
+                           "*player_wins_result:", "*animation_set:", "|battle="}) {
+    for (const std::string& script : {std::string(word), "|start_location:\nA\n|location=A\n" + std::string(word),
+                                      "|start_battle:\nA\n|battle=A\n" + std::string(word) + "\n"}) {
+      StoryCheck check = CheckStory(Script(script));
+      EXPECT_FALSE(check.findings.empty()) << script;
+    }
+  }
+}
