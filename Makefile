@@ -112,3 +112,12 @@ ifeq ($(WEB_TESTS),1)
 	  $(MAKE) --no-print-directory web && bash web/test.sh $(BUILD) $(WEB_BUILD); \
 	fi
 endif
+
+# The authors' tools at scale: a cycle of 1,000,000 sections and a 100 MB
+# script (bench-tools-smoke: smaller).
+.PHONY: bench-tools bench-tools-smoke
+bench-tools: build
+	bash bench/tools.sh $(BUILD) 1000000 100
+
+bench-tools-smoke: build
+	bash bench/tools.sh $(BUILD) 10000 2

@@ -16,11 +16,13 @@
 #ifndef TOOLS_CHECK_H_
 #define TOOLS_CHECK_H_
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 /* ==== The story's files ================================================== */
@@ -191,10 +193,12 @@ struct StoryEdge {
 
 // What a story offers to be reached, for the explorer.
 struct StoryMap {
+  // A place; what stands there is What(target). A large story has many:
+  // their texts are held together, in `text`.
   struct Target {
-    int file;  // a StoryFile, as an int
-    int line;  // 1-based
-    std::string what;
+    int file = 0;  // a StoryFile, as an int
+    int line = 0;  // 1-based
+    uint32_t what_at = 0, what_size = 0;  // in `text`
     int last = 0;          // of a section: its last line
     bool reached = false;  // of a section: a start or change command leads to it
   };
@@ -216,6 +220,20 @@ struct StoryMap {
   std::vector<Target> items;    // what: the item given
   std::vector<TextRun> texts;   // the lines that can be shown
   std::vector<Duel> duels;
+  std::string text;  // what the targets name, one after another
+
+  std::string_view What(const Target& target) const {
+    return std::string_view(text).substr(target.what_at, target.what_size);
+  }
+  Target Add(int file, int line, std::string_view what) {
+    Target target;
+    target.file = file;
+    target.line = line;
+    target.what_at = static_cast<uint32_t>(text.size());
+    target.what_size = static_cast<uint32_t>(what.size());
+    text += what;
+    return target;
+  }
 };
 
 /* ==== Checking ========================================================== */

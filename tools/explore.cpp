@@ -79,7 +79,7 @@ int Explore(const ExploreOptions& options) {
   }
   const StoryMap& map = check.map;
   std::unordered_map<std::string_view, size_t> section_index;
-  for (size_t s = 0; s < map.sections.size(); ++s) section_index.emplace(map.sections[s].what, s);
+  for (size_t s = 0; s < map.sections.size(); ++s) section_index.emplace(map.What(map.sections[s]), s);
 
   std::vector<ReportSeen> reports;
   std::map<std::string, long> endless;  // the sections gone round, and how often
@@ -159,19 +159,35 @@ int Explore(const ExploreOptions& options) {
   };
   auto unseen = [&](int file, int line) {
     const StoryMap::Target* section = section_at(file, line);
-    return section != nullptr && coverage.sections.count(section->what) == 0;
+    return section != nullptr && coverage.sections.count(std::string(map.What(*section))) == 0;
   };
   std::vector<Unreached> findings;
-  for (const StoryMap::Target& t : map.sections) {
-    if (coverage.sections.count(t.what) != 0) continue;
-    std::string reason = !t.reached
-                             ? " (no start statement or change command leads to it)"
-                             : "";
-    findings.push_back({t.file, t.line, t.last, "section " + t.what + " never entered" + reason});
+  // Sections never entered that follow each other in the file are one
+  // range.
+  for (size_t s = 0; s < map.sections.size();) {
+    const StoryMap::Target& t = map.sections[s];
+    if (coverage.sections.count(std::string(map.What(t))) != 0) {
+      ++s;
+      continue;
+    }
+    size_t last = s;
+    while (last + 1 < map.sections.size() && coverage.sections.count(std::string(map.What(map.sections[last + 1]))) == 0 &&
+           map.sections[last + 1].line == map.sections[last].last + 1 &&
+           map.sections[last + 1].reached == t.reached) {
+      ++last;
+    }
+    std::string reason = !t.reached ? (last > s ? " (no start statement or change command leads to them)"
+                                                : " (no start statement or change command leads to it)")
+                                    : "";
+    std::string what = last > s ? std::to_string(last - s + 1) + " sections never entered, " + std::string(map.What(t)) + " to " +
+                                      std::string(map.What(map.sections[last]))
+                                : "section " + std::string(map.What(t)) + " never entered";
+    findings.push_back({t.file, t.line, map.sections[last].last, what + reason});
+    s = last + 1;
   }
   for (const StoryMap::Target& t : map.answers) {
     if (coverage.answers.count(t.line) == 0 && !unseen(t.file, t.line)) {
-      findings.push_back({t.file, t.line, t.line, "answer '" + t.what + "' never taken"});
+      findings.push_back({t.file, t.line, t.line, "answer '" + std::string(map.What(t)) + "' never taken"});
     }
   }
   for (const StoryMap::Target& t : map.blocks) {
@@ -179,16 +195,16 @@ int Explore(const ExploreOptions& options) {
     bool played = coverage.played.count({t.file, t.line}) != 0;
     bool skipped = coverage.skipped.count({t.file, t.line}) != 0;
     if (!played && !skipped) {
-      findings.push_back({t.file, t.line, t.line, "block on '" + t.what + "' never played nor skipped"});
+      findings.push_back({t.file, t.line, t.line, "block on '" + std::string(map.What(t)) + "' never played nor skipped"});
     } else if (!played) {
-      findings.push_back({t.file, t.line, t.line, "block on '" + t.what + "' never played"});
+      findings.push_back({t.file, t.line, t.line, "block on '" + std::string(map.What(t)) + "' never played"});
     } else if (!skipped) {
-      findings.push_back({t.file, t.line, t.line, "block on '" + t.what + "' never skipped"});
+      findings.push_back({t.file, t.line, t.line, "block on '" + std::string(map.What(t)) + "' never skipped"});
     }
   }
   for (const StoryMap::Target& t : map.items) {
     if (coverage.given.count({t.file, t.line}) == 0 && !unseen(t.file, t.line)) {
-      findings.push_back({t.file, t.line, t.line, "item '" + t.what + "' never given"});
+      findings.push_back({t.file, t.line, t.line, "item '" + std::string(map.What(t)) + "' never given"});
     }
   }
   for (const StoryMap::TextRun& run : map.texts) {

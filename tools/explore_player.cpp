@@ -88,7 +88,7 @@ bool TermReadWord(std::string* word) {
                                [](const StoryMap::Target& t, int line) { return t.line < line; });
     for (int last = -1; at != answers.end() && at->line <= section.last; last = at->line, ++at) {
       if (at->line != last + 1 || answer_groups.empty()) answer_groups.emplace_back();
-      answer_groups.back().push_back(at->what.substr(2));
+      answer_groups.back().emplace_back(run.map->What(*at).substr(2));
     }
   }
   const std::vector<std::vector<std::string>>* groups = answer_groups.empty() ? nullptr : &answer_groups;

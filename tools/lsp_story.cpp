@@ -72,7 +72,7 @@ void LspIndex::Build(const StoryCheck& check, const StoryText& text) {
   }
   for (const StoryMap::Target& answer : check.map.answers) {
     int owner = EnclosingIndex(answer.file, answer.line - 1);
-    if (owner >= 0) definitions_[owner].children.emplace_back(answer.what, answer.line - 1);
+    if (owner >= 0) definitions_[owner].children.emplace_back(check.map.What(answer), answer.line - 1);
   }
 
   // The name lines of the start statement and the change commands.

@@ -28,6 +28,7 @@ void Checker::CheckBattle(const Section& section) {
   const LineTable& script = Lines(StoryFile::kScript);
   const int count = script.size();
   const int s = static_cast<int>(&section - sections_.data());
+  targets_.clear();
   auto missing = [&](std::string_view keyword) {
     ReportLine(StoryFile::kScript, section.first, Severity::kError, "missing-parameter",
                std::string(section.header) + " lacks '" + std::string(keyword) + "'");

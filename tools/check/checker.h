@@ -162,8 +162,17 @@ class Checker {
   LineTable lines_[kStoryFileCount];
   std::vector<Section> sections_;
   // The played section of each header, by open addressing: a slot holds an
-  // index into sections_, or -1.
-  std::vector<int> header_slots_;
+  // index into sections_, or -1, and bits of its header's hash, so that a
+  // lookup reads only the header it finds.
+  struct Slot {
+    int section;
+    uint32_t hash;
+  };
+  std::vector<Slot> header_slots_;
+  // The sections that the change commands of the section being checked
+  // name, by the index of the name's line, in order: found once, for the
+  // scan and the walk.
+  std::vector<std::pair<int, int>> targets_;
   // Where a change command or the start statement leads: section indexes,
   // -1 for the start statement.
   std::vector<std::pair<int, int>> links_;
@@ -171,7 +180,8 @@ class Checker {
   std::vector<std::string> set_names_;
   // Per played section: how its paths from the header end when they ask
   // nothing, and whether some path asks, fights or ends the game.
-  std::vector<std::vector<Outcome>> outcomes_;
+  // Few sections have such paths: only those are held.
+  std::unordered_map<int, std::vector<Outcome>> outcomes_;
   std::vector<bool> asks_;
   std::vector<bool> reached_;  // per section: a start or change leads to it
   // Where each command line's edge stands in out_->edges, by file position.

@@ -83,7 +83,7 @@ void Checker::Command(StoryFile file, int* i, int section) {
     *i = UseItem(file, *i + 1, false);
   } else if (command == kw::kIf) {  // command -> "/if:" condition
     if (parts_.map) {
-      out_->map.blocks.push_back(StoryMap::Target{static_cast<int>(file), *i + 1, std::string(lines.At(*i + 1))});
+      out_->map.blocks.push_back(out_->map.Add(static_cast<int>(file), *i + 1, lines.At(*i + 1)));
     }
     *i = UseCondition(file, *i + 1, section);
   } else {
@@ -101,6 +101,7 @@ void Checker::CheckPlayedSection(const Section& section) {
   const LineTable& script = Lines(StoryFile::kScript);
   const int count = script.size();
   const int s = static_cast<int>(&section - sections_.data());
+  targets_.clear();
   // Every answer line of the section can be found by a prompt in it.
   std::unordered_map<std::string_view, int> answers;
   std::vector<std::pair<int, std::string>> groups;  // first line after the choices, label
@@ -134,7 +135,7 @@ void Checker::CheckPlayedSection(const Section& section) {
                      " too; only that first one is ever chosen");
     } else {
       answers[word] = i;
-      if (parts_.map) out_->map.answers.push_back(StoryMap::Target{0, i + 1, std::string(text)});
+      if (parts_.map) out_->map.answers.push_back(out_->map.Add(0, i + 1, text));
       // Answers on consecutive lines lead to the same block.
       if (!follows || groups.empty() || groups.back().second.empty()) {
         groups.emplace_back(i, std::string(word));
@@ -249,7 +250,7 @@ void Checker::CheckPlayedSection(const Section& section) {
     if (o.asked || o.battle || o.ended || o.broken || o.location == kMissing || o.dialog == kMissing) {
       asks_[static_cast<size_t>(s)] = true;
     } else {
-      outcomes_[static_cast<size_t>(s)].push_back(o);
+      outcomes_[s].push_back(o);
     }
   }
   if (!parts_.edges) outcomes.clear();
@@ -410,7 +411,8 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
                            : text == kw::kChangeDialog ? kw::kDialogPrefix
                                                        : kw::kBattlePrefix;
       std::string to = prefix + std::string(script.At(i + 1));
-      int target = Find(to);
+      auto known = std::lower_bound(targets_.begin(), targets_.end(), std::make_pair(i + 1, -3));
+      int target = known != targets_.end() && known->first == i + 1 ? known->second : Find(to);
       if (target >= 0) links_.emplace_back(s, target);
       if (target < 0) target = kMissing;
       bool battle = text == kw::kChangeBattle;

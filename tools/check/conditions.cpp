@@ -161,7 +161,9 @@ void Checker::UseName(StoryFile file, int index, Kind kind, bool condition, cons
   use.name = std::string(bare);
   use.where = SourceRange{file, at + 1, index < lines.size() ? start : 0,
                           index < lines.size() ? static_cast<int>(name.size()) : 0};
-  use.known = Find(header) >= 0 && StartsWith(header, prefix);
+  int target = Find(header);
+  if (!condition && file == StoryFile::kScript) targets_.emplace_back(index, target);
+  use.known = target >= 0 && StartsWith(header, prefix);
   if (parts_.index) out_->index.uses.push_back(use);
   if (use.known) return;
 
@@ -250,7 +252,7 @@ int Checker::UseItem(StoryFile file, int k, bool gives) {
   }
   if (gives) {
     ++given_[name];
-    if (parts_.map) out_->map.items.push_back(StoryMap::Target{static_cast<int>(file), at + 1, std::string(name)});
+    if (parts_.map) out_->map.items.push_back(out_->map.Add(static_cast<int>(file), at + 1, name));
   } else if (given_.count(name) != 0) {
     // Given already: nothing to check later.
   } else {

@@ -73,7 +73,7 @@ void Checker::CheckLoops() {
     int section;
     int context;
     std::vector<Move> moves;
-    int sure = -1;  // the one state every path leads to, asking nothing
+    bool silent = false;  // no path asks, fights, ends the game or leaves the graph
   };
   std::vector<State> states;
   std::unordered_map<uint64_t, int> ids;
@@ -84,12 +84,16 @@ void Checker::CheckLoops() {
     if (it != ids.end()) return it->second;
     int fresh = static_cast<int>(states.size());
     ids.emplace(key, fresh);
-    states.push_back(State{section, context, {}, -1});
+    states.push_back(State{section, context, {}, false});
     return fresh;
   };
   // Only a section with a path that asks nothing can be part of a loop.
-  for (size_t s = 0; s < sections_.size(); ++s) {
-    if (!outcomes_[s].empty()) id(static_cast<int>(s), -1);
+  {
+    // In file order, so that the report does not depend on the table's.
+    std::vector<int> silent;
+    for (const auto& entry : outcomes_) silent.push_back(entry.first);
+    std::sort(silent.begin(), silent.end());
+    for (int s : silent) id(s, -1);
   }
   for (size_t k = 0; k < states.size(); ++k) {
     int section = states[k].section;
@@ -97,7 +101,9 @@ void Checker::CheckLoops() {
     bool location = sections_[static_cast<size_t>(section)].kind == kLocation;
     bool all_silent = !asks_[static_cast<size_t>(section)];
     std::vector<Move> moves;
-    for (const Outcome& o : outcomes_[static_cast<size_t>(section)]) {
+    auto found = outcomes_.find(section);
+    if (found == outcomes_.end()) continue;
+    for (const Outcome& o : found->second) {
       int here = o.location >= 0 ? o.location : (location ? section : context);
       int to;
       if (o.dialog >= 0) {
@@ -110,10 +116,8 @@ void Checker::CheckLoops() {
       }
       moves.push_back(Move{to, &o});
     }
-    bool one = !moves.empty();
-    for (const Move& m : moves) one = one && m.to == moves.front().to;
     states[k].moves = std::move(moves);
-    if (all_silent && one) states[k].sure = states[k].moves.front().to;
+    states[k].silent = all_silent;
   }
 
   // Strongly connected parts (Tarjan's, without recursion).
@@ -201,23 +205,27 @@ void Checker::CheckLoops() {
                sure ? "endless-loop" : "possible-loop", message);
   };
 
-  // A cycle of states that lead, whatever holds, to one state each.
-  std::vector<int> colour(static_cast<size_t>(count), 0);
+  // A part that the story, once in it, can never leave, whatever holds,
+  // and where nothing asks: an endless loop. Name one cycle of it.
   std::vector<bool> looped(static_cast<size_t>(parts));
-  for (int v = 0; v < count; ++v) {
+  for (int p = 0; p < parts; ++p) {
+    const std::vector<int>& part_states = members[static_cast<size_t>(p)];
+    bool closed = true;
+    for (int v : part_states) {
+      const State& state = states[static_cast<size_t>(v)];
+      closed = closed && state.silent && !state.moves.empty();
+      for (const Move& m : state.moves) closed = closed && part[static_cast<size_t>(m.to)] == p;
+    }
+    if (!closed) continue;
     std::vector<int> trail;
-    int w = v;
-    while (w >= 0 && colour[static_cast<size_t>(w)] == 0 && states[static_cast<size_t>(w)].sure >= 0) {
-      colour[static_cast<size_t>(w)] = 1;
-      trail.push_back(w);
-      w = states[static_cast<size_t>(w)].sure;
+    std::unordered_map<int, size_t> at;
+    int v = part_states.front();
+    while (at.emplace(v, trail.size()).second) {
+      trail.push_back(v);
+      v = states[static_cast<size_t>(v)].moves.front().to;
     }
-    if (w >= 0 && colour[static_cast<size_t>(w)] == 1) {
-      auto at = std::find(trail.begin(), trail.end(), w);
-      report(std::vector<int>(at, trail.end()), true);
-      looped[static_cast<size_t>(part[static_cast<size_t>(w)])] = true;
-    }
-    for (int t : trail) colour[static_cast<size_t>(t)] = 2;
+    report(std::vector<int>(trail.begin() + static_cast<long>(at[v]), trail.end()), true);
+    looped[static_cast<size_t>(p)] = true;
   }
 
   // Other cycles: one whose conditions can all hold together, searched for

@@ -241,10 +241,12 @@ Checker::Checker(const StorySources& sources, const CheckParts& parts, StoryChec
 int Checker::Find(std::string_view header) const {
   if (header_slots_.empty()) return -1;
   size_t mask = header_slots_.size() - 1;
-  for (size_t k = std::hash<std::string_view>()(header) & mask;; k = (k + 1) & mask) {
-    int s = header_slots_[k];
-    if (s < 0) return -1;
-    if (sections_[static_cast<size_t>(s)].header == header) return s;
+  size_t hash = std::hash<std::string_view>()(header);
+  uint32_t tag = static_cast<uint32_t>(hash >> 32);
+  for (size_t k = hash & mask;; k = (k + 1) & mask) {
+    const Slot& slot = header_slots_[k];
+    if (slot.section < 0) return -1;
+    if (slot.hash == tag && sections_[static_cast<size_t>(slot.section)].header == header) return slot.section;
   }
 }
 
@@ -275,14 +277,26 @@ void Checker::FindSections() {
   const LineTable& script = Lines(StoryFile::kScript);
   const int count = script.size();
   sections_.reserve(static_cast<size_t>(script.bar_lines()));
+  if (parts_.map) out_->map.sections.reserve(static_cast<size_t>(script.bar_lines()));
   size_t slots = 16;
   while (slots < 2 * static_cast<size_t>(script.bar_lines())) slots *= 2;
-  header_slots_.assign(slots, -1);
+  header_slots_.assign(slots, Slot{-1, 0});
   // The line after "/if:" and a progress condition is data, even when it is
   // written as a header: scans take it neither for a header nor for an end.
   bool after_if = false, argument_next = false;
+  size_t answers = 0, blocks = 0, items = 0, bytes = 0;  // at most, for the map
+  size_t changes = 0;
   for (int i = 0; i < count; ++i) {
     std::string_view text = script[i];
+    if (parts_.map && !text.empty() && (text[0] == '>' || text[0] == '/')) {
+      answers += StartsWith(text, kw::kChoiceMark);
+      bytes += StartsWith(text, kw::kChoiceMark) ? text.size() : 0;
+      blocks += text == kw::kIf;
+      items += text == kw::kAddToInventory;
+    }
+    if (!text.empty() && text[0] == '/') {
+      changes += text == kw::kChangeLocation || text == kw::kChangeDialog || text == kw::kChangeBattle;
+    }
     bool is_argument = argument_next;
     argument_next = after_if && IsProgress(text);
     after_if = text == kw::kIf;
@@ -300,18 +314,26 @@ void Checker::FindSections() {
     } else {
       continue;
     }
-    int earlier = Find(text);
+    // Look the header up and, when it is new, take the free slot found.
+    size_t mask = header_slots_.size() - 1;
+    size_t hash = std::hash<std::string_view>()(text);
+    size_t k = hash & mask;
+    int earlier = -1;
+    for (; header_slots_[k].section >= 0; k = (k + 1) & mask) {
+      const Slot& slot = header_slots_[k];
+      if (slot.hash == static_cast<uint32_t>(hash >> 32) && sections_[static_cast<size_t>(slot.section)].header == text) {
+        earlier = slot.section;
+        break;
+      }
+    }
     if (earlier >= 0) {
       ReportLine(StoryFile::kScript, i, Severity::kWarning, "duplicate-section",
                  std::string(text) + " stands here a second time; only the first, at line " +
                      std::to_string(sections_[static_cast<size_t>(earlier)].first + 1) +
                      ", is ever played");
     } else {
-      size_t mask = header_slots_.size() - 1;
-      size_t k = std::hash<std::string_view>()(text) & mask;
-      while (header_slots_[k] >= 0) k = (k + 1) & mask;
-      header_slots_[k] = static_cast<int>(sections_.size());
-      if (parts_.map) out_->map.sections.push_back(StoryMap::Target{0, i + 1, std::string(text)});
+      header_slots_[k] = Slot{static_cast<int>(sections_.size()), static_cast<uint32_t>(hash >> 32)};
+      if (parts_.map) out_->map.sections.push_back(out_->map.Add(0, i + 1, text));
     }
     sections_.push_back(Section{kind, text, i, count, earlier < 0});
     if (!parts_.index) continue;
@@ -323,6 +345,17 @@ void Checker::FindSections() {
     entry.line = i + 1;
     entry.first = earlier < 0;
     out_->index.sections.push_back(std::move(entry));
+  }
+  links_.reserve(changes + 1);
+  if (parts_.map) {
+    // Room for all at once: a large story's map is no larger than it must be.
+    out_->map.answers.reserve(answers);
+    out_->map.blocks.reserve(blocks);
+    out_->map.items.reserve(items);
+    out_->map.texts.reserve(2 * sections_.size());  // a guess: runs grow past it
+    // Their texts: the answers', the headers', and a guess at the rest.
+    for (const Section& section : sections_) bytes += section.played ? section.header.size() : 0;
+    out_->map.text.reserve(bytes + 16 * (blocks + items));
   }
   for (size_t s = 0; parts_.index && s < sections_.size(); ++s) {
     out_->index.sections[s].last_line = sections_[s].end;
@@ -388,7 +421,6 @@ void Checker::Run() {
   FindSections();
   CheckStart();
   IndexAnimations();
-  outcomes_.resize(sections_.size());
   asks_.resize(sections_.size());
   for (size_t s = 0; s < sections_.size(); ++s) {
     if (sections_[s].kind == kBattle) {
