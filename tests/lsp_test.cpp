@@ -208,6 +208,26 @@ TEST_F(LspServerTest, DiagnosticsFollowEveryFileOfTheStory) {
   EXPECT_EQ(Diagnostics("animations.ostrel"), std::vector<std::string>{});
 }
 
+TEST_F(LspServerTest, RangedChangesApplyAllOrNone) {
+  Open("script.ostrel", "|start_location:\nH\xc3\xa9ll\n|location=H\xc3\xa9ll\n/end_game\n/end\n");
+  EXPECT_EQ(Diagnostics("script.ostrel"), std::vector<std::string>{});
+  auto range = [](int line, int from, int to) {
+    return json{{"start", {{"line", line}, {"character", from}}}, {"end", {{"line", line}, {"character", to}}}};
+  };
+  auto change = [&](const json& changes) {
+    Notify("textDocument/didChange",
+           {{"textDocument", {{"uri", Uri("script.ostrel")}}}, {"contentChanges", changes}});
+  };
+  // Columns count UTF-16 units: the second 'l' of the name is at 3.
+  change({{{"range", range(1, 3, 4)}, {"text", ""}}});
+  EXPECT_EQ(Diagnostics("script.ostrel")[0].substr(0, 22), "1: |location=H\xc3\xa9l does");
+  // A malformed change after a good one: neither is applied.
+  change({{{"range", range(1, 3, 3)}, {"text", "l"}}, {{"range", {{"start", "x"}}}, {"text", ""}}});
+  EXPECT_TRUE(notes_.empty());
+  change({{{"range", range(1, 3, 3)}, {"text", "l"}}});
+  EXPECT_EQ(Diagnostics("script.ostrel"), std::vector<std::string>{});
+}
+
 TEST_F(LspServerTest, DefinitionsAndReferences) {
   Open("animations.ostrel", "|animation_set=Troll fight\n|animation=stand\n/end\n");
   json location = Request("textDocument/definition", At("script.ostrel", 11, 2))["result"];

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "check.h"
-#include "data_stream.h"
 #include "duel_odds.h"
 #include "keywords.h"
 #include "lsp_text.h"
@@ -123,11 +122,6 @@ std::vector<std::string> BattleKeywords(long long moves) {
   return words;
 }
 
-TextSpan SpanOf(const SourceRange& range) {
-  return TextSpan{static_cast<int>(range.file), range.line - 1, static_cast<size_t>(range.start),
-                  static_cast<size_t>(range.end)};
-}
-
 bool IsItemCommand(const std::string& text) {
   return text == kw::kAddToInventory || text == kw::kTakeFromInventory;
 }
@@ -185,7 +179,7 @@ std::vector<json> LanguageServer::Handle(const json& message) {
       Notice(method, params, &out);
     } catch (const RequestError&) {
       // A notification has no answer, not even an error.
-    } catch (const json::exception&) {
+    } catch (const std::exception&) {
     }
     return out;
   }
@@ -249,7 +243,10 @@ void LanguageServer::Notice(const std::string& method, const json& params,
     auto it = documents_.find(UriParam(params));
     const json& changes = Object(params, "contentChanges");
     if (it == documents_.end() || !changes.is_array()) return;
-    for (const json& change : changes) ApplyChange(change, &it->second.text);
+    // All the changes or none: a malformed one leaves the text as it was.
+    std::string text = it->second.text;
+    for (const json& change : changes) ApplyChange(change, &text);
+    it->second.text = std::move(text);
     Changed(it->second.path, out);
   } else if (method == "textDocument/didClose") {
     auto it = documents_.find(UriParam(params));

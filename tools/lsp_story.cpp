@@ -6,14 +6,10 @@
 const char* const LspIndex::kPrefixes[4] = {kw::kLocationPrefix, kw::kDialogPrefix,
                                             kw::kBattlePrefix, kw::kAnimationSetPrefix};
 
-namespace {
-
 TextSpan SpanOf(const SourceRange& range) {
   return TextSpan{static_cast<int>(range.file), range.line - 1,
                   static_cast<size_t>(range.start), static_cast<size_t>(range.end)};
 }
-
-}  // namespace
 
 std::string LspIndex::HeaderOf(int kind, const std::string& name) {
   return kPrefixes[kind] + name;

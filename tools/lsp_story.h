@@ -27,6 +27,9 @@ struct TextSpan {
   size_t end;
 };
 
+// The span of a checker's range (whose lines count from 1).
+TextSpan SpanOf(const SourceRange& range);
+
 class LspIndex {
  public:
   // A section of the script, or an animation set of the animations file:
