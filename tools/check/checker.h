@@ -70,8 +70,8 @@ class Checker {
 
   // A condition on a path through a section, as the engine tests it.
   struct Literal {
-    enum Kind { kVisited, kPlayed, kWon, kFought, kHeld } kind;
-    bool holds;          // false for the "Not" forms
+    enum Kind { kVisited, kPlayed, kWon, kFought, kHeld } kind = kVisited;
+    bool holds = true;   // false for the "Not" forms
     std::string header;  // the section's whole header, or the item's name
     long long count = 1;  // kHeld: at least this many
   };
