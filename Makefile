@@ -5,6 +5,7 @@ STORY ?= games/the-ember-crown
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all build play test sanitize fuzz fuzz-smoke memcheck bench bench-smoke windows windows-test clean
+.PHONY: install package
 FUZZ_SECONDS ?= 600
 
 all: build
@@ -15,16 +16,21 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Plays the bundled story in its own directory, where its four files are.
-play: build
+# Plays the bundled story in its own directory, where its four files are;
+# builds the engine alone, not the tools and tests.
+play: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target ostrel
 	cd $(STORY) && $(CURDIR)/$(BUILD)/ostrel
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@# A suite whose tool is missing is skipped; say which tool.
+	@grep -h '^SKIPPED:' $(BUILD)/Testing/Temporary/LastTest.log 2>/dev/null | sort -u || true
+	@$(MAKE) --no-print-directory web-test
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:
-	$(MAKE) test BUILD=build-sanitize \
+	$(MAKE) test BUILD=build-sanitize WEB_TESTS=0 \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON"
 
 # Lookup benchmarks (Google Benchmark), and the engine against grep.
@@ -63,8 +69,45 @@ windows:
 windows-test: windows
 	bash tests/windows.sh build-windows $(CURDIR)
 
+# Installs under PREFIX (as configured: /usr/local), honouring DESTDIR.
+PREFIX ?=
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) $(if $(PREFIX),--prefix "$(PREFIX)")
+
+# A Debian package (.deb) in $(BUILD), dependencies from dpkg-shlibdeps.
+package: build
+	cmake --build $(BUILD) --target package
+
 clean:
-	rm -rf build build-sanitize build-fuzz build-windows
+	rm -rf build build-sanitize build-fuzz build-windows build-web
+
+# The page template of ostrel-publish: the engine built with Emscripten, and
+# xterm.js from npm (web/package-lock.json), in $(WEB_BUILD), then put beside
+# ostrel-publish. Only `make web` and `make test` build it, when emcc is there.
+WEB_BUILD ?= build-web
+WEB_TESTS ?= 1
+WEB_SOURCES = $(wildcard engine/*.cpp engine/*.h) web/build.sh web/make_page.js \
+  web/page.html web/page.js web/host.js web/package-lock.json
+.PHONY: web web-test
+
+web: $(WEB_BUILD)/ostrel-page.html
+	@mkdir -p $(BUILD)
+	cp $(WEB_BUILD)/ostrel-page.html $(BUILD)/ostrel-page.html
+
+$(WEB_BUILD)/ostrel-page.html: $(WEB_SOURCES)
+	bash web/build.sh $(WEB_BUILD)
+
+# The Node harness and the browser test; each names what it lacks and skips.
+web-test:
+ifeq ($(WEB_TESTS),1)
+	@if ! command -v emcc > /dev/null; then \
+	  echo "SKIPPED: the web tests: emcc is not installed (apt-get install emscripten)"; \
+	elif ! command -v node > /dev/null; then \
+	  echo "SKIPPED: the web tests: node is not installed (apt-get install nodejs npm)"; \
+	else \
+	  $(MAKE) --no-print-directory web && bash web/test.sh $(BUILD) $(WEB_BUILD); \
+	fi
+endif
 
 # The authors' tools at scale: a cycle of 1,000,000 sections and a 100 MB
 # script (bench-tools-smoke: smaller).

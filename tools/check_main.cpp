@@ -6,8 +6,24 @@
 #include <iostream>
 
 #include "check.h"
+#include "tool_options.h"
+
+namespace {
+
+const ToolOption kOptions[] = {
+    {"--graph", "write the story's map as a Graphviz graph instead"},
+    {"--stats", "count what the story holds instead: words, sections, answers, battles' odds"},
+    {nullptr, nullptr}};
+const ToolUsage kUsage = {
+    "ostrel-check", "[--graph | --stats] [DIR]",
+    "Reads the story in DIR (the current directory by default) and lists its\n"
+    "faults, FILE:LINE: error: MESSAGE, then a summary.\n",
+    kOptions};
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   bool graph = false;
   bool stats = false;
   const char* dir = ".";
@@ -18,8 +34,7 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--stats") == 0) {
       stats = true;
     } else if (argv[i][0] == '-' || have_dir) {
-      std::cerr << "usage: ostrel-check [--graph | --stats] [DIR]\n";
-      return 2;
+      return UsageError(kUsage);
     } else {
       dir = argv[i];
       have_dir = true;
