@@ -12,7 +12,7 @@ namespace {
 
 const ToolOption kOptions[] = {
     {"--graph", "write the story's map as a Graphviz graph instead"},
-    {"--stats", "write the story's statistics instead"},
+    {"--stats", "count what the story holds instead: words, sections, answers, battles' odds"},
     {nullptr, nullptr}};
 const ToolUsage kUsage = {
     "ostrel-check", "[--graph | --stats] [DIR]",

@@ -150,10 +150,15 @@ int main(int argc, char** argv) {
   }
   if (!have_dir) return UsageError(kUsage);
 
-  StorySources sources;
   std::string err;
-  if (!ReadStorySources(dir, &sources, &err)) return Fail(err);
-  StoryCheck check = CheckStory(sources);
+  StoryCheck check;
+  {
+    StorySources sources;
+    if (!ReadStorySources(dir, &sources, &err)) return Fail(err);
+    CheckParts findings_only;
+    findings_only.index = findings_only.edges = findings_only.map = false;
+    check = CheckStory(sources, findings_only);
+  }
   if (!check.findings.empty()) PrintFindings(check.findings, std::cerr);
   if (check.HasErrors() && !force) {
     std::cerr << "ostrel-publish: " << dir

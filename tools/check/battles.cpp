@@ -29,6 +29,7 @@ void Checker::CheckBattle(const Section& section) {
   const int count = script.size();
   const int s = static_cast<int>(&section - sections_.data());
   targets_.clear();
+  walk_budget_ = 16L * (section.end - section.first) + 1000;
   auto missing = [&](std::string_view keyword) {
     ReportLine(StoryFile::kScript, section.first, Severity::kError, "missing-parameter",
                std::string(section.header) + " lacks '" + std::string(keyword) + "'");

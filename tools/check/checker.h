@@ -188,6 +188,10 @@ class Checker {
   std::unordered_map<int, size_t> edge_at_;
   // Each "/if:" of the section being walked: the index of its "/end_if".
   int match_section_ = -1;
+  // Lines the walks of the section being checked may still read: answers
+  // that run on into each other would otherwise read a long section over
+  // and over.
+  long walk_budget_ = 0;
   std::unordered_map<int, int> match_;
   // Items wanted, checked when the whole story is read, and the items given.
   struct ItemUse {

@@ -243,6 +243,7 @@ void Checker::CheckPlayedSection(const Section& section) {
 
   // The paths: from the header, and from each answer the prompt can find.
   if (!section.played) return;
+  walk_budget_ = 16L * (section.end - section.first) + 1000;
   std::vector<Outcome> outcomes;
   Walk(s, section.first + 1, "", false, &outcomes);
   // The loop check needs only the paths that ask nothing.
@@ -332,7 +333,7 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
   };
 
   int i = start;
-  while (i < end) {
+  while (i < end && walk_budget_-- > 0) {
     auto resume = waiting.find(i);
     if (resume != waiting.end()) {
       for (Outcome& o : resume->second) active.push_back(std::move(o));
