@@ -1,6 +1,6 @@
 -- Headless Neovim as a real client of ostrel-lsp: diagnostics, an edit that
--- changes them, a jump to a definition, a rename and a completion. Every
--- wait has a limit; any failure quits with status 1.
+-- changes them, a jump to a definition, a rename, a completion, a hover and
+-- a quick fix. Every wait has a limit; any failure quits with status 1.
 local server = os.getenv('OSTREL_LSP')
 local dir = os.getenv('STORY_DIR')
 local step = 'start'
@@ -74,10 +74,32 @@ local function run()
   table.sort(labels)
   if table.concat(labels, ',') ~= 'Hall,Study' then fail('got ' .. table.concat(labels, ',')) end
 
+  step = 'quick fix'
+  vim.api.nvim_buf_set_lines(buf, 8, 9, true, { 'Studdy' })
+  wait_for('the misspelt name', function() return messages(buf):find('Studdy', 1, true) ~= nil end)
+  local actions = vim.lsp.buf_request_sync(buf, 'textDocument/codeAction', {
+    textDocument = { uri = vim.uri_from_bufnr(buf) },
+    range = { start = { line = 8, character = 0 }, ['end'] = { line = 8, character = 6 } },
+    context = { diagnostics = {} },
+  }, 5000)
+  local action = actions and actions[client] and actions[client].result and actions[client].result[1]
+  if not action or action.title ~= "Replace with 'Study'" then fail('no fix offered') end
+  vim.lsp.util.apply_workspace_edit(action.edit, 'utf-16')
+  wait_for('fixed diagnostics', function() return messages(buf) == '' end)
+
+  step = 'hover'
+  local hover = vim.lsp.buf_request_sync(buf, 'textDocument/hover', {
+    textDocument = { uri = vim.uri_from_bufnr(buf) },
+    position = { line = 10, character = 12 },
+  }, 5000)
+  local text = hover and hover[client] and hover[client].result and hover[client].result.contents.value
+  if not text or not text:find('led to from:', 1, true) then fail('got ' .. tostring(text)) end
+
   step = 'stop'
   vim.lsp.stop_client(client)
   wait_for('stop', function() return vim.lsp.get_client_by_id(client) == nil end)
-  io.stdout:write('lsp_nvim: diagnostics, edit, definition, rename and completion passed\n')
+  io.stdout:write('lsp_nvim: diagnostics, edit, definition, rename, completion, hover and '
+    .. 'quick fix passed\n')
   vim.cmd('qall!')
 end
 

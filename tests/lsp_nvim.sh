@@ -4,7 +4,7 @@
 #   lsp_nvim.sh OSTREL_LSP
 # Exits with 77 (skipped) when nvim is not installed.
 set -u
-server=$1
+server=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 if ! command -v nvim >/dev/null; then
   echo "lsp_nvim: skipped: nvim (Debian's neovim) is not installed"
