@@ -59,12 +59,12 @@ std::string Resembles(std::string_view text, const std::vector<std::string>& can
 
 class Checker {
  public:
-  enum Kind { kLocation, kDialog, kBattle };
-  struct Section {
-    Kind kind;
+  enum Kind : uint8_t { kLocation, kDialog, kBattle };
+  struct Section {  // 32 bytes: a large story has many
     std::string_view header;
     int first;     // index of the header line
     int end;       // index of the line that ends it, or the number of lines
+    Kind kind;
     bool played;   // the first of its header: the one every lookup finds
   };
 

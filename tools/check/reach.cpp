@@ -170,7 +170,34 @@ void Checker::CheckLoops() {
   std::vector<std::vector<int>> members(static_cast<size_t>(parts));
   for (int v = 0; v < count; ++v) members[static_cast<size_t>(part[static_cast<size_t>(v)])].push_back(v);
   std::set<std::vector<int>> reported;
-  auto report = [&](std::vector<int> cycle, bool sure) {
+  // The conditions under which a cycle goes round, as the story writes
+  // them: "when 'BattleWon:' |battle=Troll holds".
+  auto when = [](const std::vector<Literal>& literals) -> std::string {
+    static const char* const kWords[5][2] = {{"LocationNotVisited:", "LocationVisited:"},
+                                             {"DialogNotPlayed:", "DialogPlayed:"},
+                                             {"BattleNotWon:", "BattleWon:"},
+                                             {"BattleNotFought:", "BattleFought:"},
+                                             {"HasNotInInventory:", "HasInInventory:"}};
+    std::vector<std::string> parts;
+    for (const Literal& l : literals) {
+      std::string text = std::string("'") + kWords[l.kind][l.holds ? 1 : 0] + "' ";
+      if (l.kind == Literal::kHeld) {
+        text += (l.count != 1 ? std::to_string(l.count) + " " : std::string()) + "'" + l.header + "'";
+      } else {
+        text += l.header;
+      }
+      if (std::find(parts.begin(), parts.end(), text) == parts.end()) parts.push_back(text);
+    }
+    if (parts.empty()) return "";
+    const size_t kShown = 3;
+    std::string out = " when " + parts[0];
+    for (size_t k = 1; k < parts.size() && k < kShown; ++k) {
+      out += (k + 1 == parts.size() ? " and " : ", ") + parts[k];
+    }
+    if (parts.size() > kShown) out += " and " + std::to_string(parts.size() - kShown) + " more";
+    return out + (parts.size() == 1 ? " holds" : " hold");
+  };
+  auto report = [&](std::vector<int> cycle, bool sure, const std::vector<Literal>& literals) {
     // Name the sections in the order the story meets them, from the first
     // in the file.
     std::vector<int> sections;
@@ -186,20 +213,20 @@ void Checker::CheckLoops() {
     const Section& head = sections_[static_cast<size_t>(sections.front())];
     std::string header(head.header);
     std::string message;
+    std::string condition = when(literals);
     if (sections.size() == 1) {
-      message = header + (sure ? " repeats" : " can repeat") +
-                " for ever without asking the player anything: " +
-                (head.kind == kLocation ? (sure ? "it has no prompt and no way out"
-                                                : "past its conditions, it has no prompt and no way out")
-                                        : (sure ? "it chains to itself and asks nothing"
-                                                : "past its conditions, it chains to itself and asks nothing"));
+      std::string past = !sure && condition.empty() ? "past its conditions, " : "";
+      message = header + (sure ? " repeats" : " can repeat") + " for ever without asking the player anything" +
+                condition + ": " + past +
+                (head.kind == kLocation ? "it has no prompt and no way out" : "it chains to itself and asks nothing");
     } else {
       std::string round;
       for (int s : sections) round += std::string(sections_[static_cast<size_t>(s)].header) + " -> ";
       round += header;
       message = sure ? "the story goes round for ever without asking the player anything: " + round
-                     : "where its conditions hold, the story can go round for ever without asking the "
-                       "player anything: " + round;
+                     : (condition.empty() ? "where its conditions hold, the story" : "the story") +
+                           std::string(" can go round for ever without asking the player anything") + condition +
+                           ": " + round;
     }
     ReportLine(StoryFile::kScript, head.first, sure ? Severity::kError : Severity::kWarning,
                sure ? "endless-loop" : "possible-loop", message);
@@ -224,7 +251,7 @@ void Checker::CheckLoops() {
       trail.push_back(v);
       v = states[static_cast<size_t>(v)].moves.front().to;
     }
-    report(std::vector<int>(trail.begin() + static_cast<long>(at[v]), trail.end()), true);
+    report(std::vector<int>(trail.begin() + static_cast<long>(at[v]), trail.end()), true, {});
     looped[static_cast<size_t>(p)] = true;
   }
 
@@ -284,7 +311,7 @@ void Checker::CheckLoops() {
         if (!holds) continue;
         std::vector<int> cycle;
         for (const auto& entry : path) cycle.push_back(entry.first);
-        report(cycle, false);
+        report(cycle, false, all);
         looped[static_cast<size_t>(p)] = true;
       }
     }

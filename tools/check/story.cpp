@@ -291,8 +291,14 @@ void Checker::FindSections() {
     if (parts_.map && !text.empty() && (text[0] == '>' || text[0] == '/')) {
       answers += StartsWith(text, kw::kChoiceMark);
       bytes += StartsWith(text, kw::kChoiceMark) ? text.size() : 0;
-      blocks += text == kw::kIf;
-      items += text == kw::kAddToInventory;
+      if (text == kw::kIf) {
+        ++blocks;
+        bytes += script.At(i + 1).size();
+      } else if (text == kw::kAddToInventory) {
+        ++items;
+        std::string_view first = script.At(i + 1);
+        bytes += script.At(!first.empty() && IsDigitChar(first[0]) ? i + 2 : i + 1).size();
+      }
     }
     if (!text.empty() && text[0] == '/') {
       changes += text == kw::kChangeLocation || text == kw::kChangeDialog || text == kw::kChangeBattle;
@@ -333,9 +339,8 @@ void Checker::FindSections() {
                      ", is ever played");
     } else {
       header_slots_[k] = Slot{static_cast<int>(sections_.size()), static_cast<uint32_t>(hash >> 32)};
-      if (parts_.map) out_->map.sections.push_back(out_->map.Add(0, i + 1, text));
     }
-    sections_.push_back(Section{kind, text, i, count, earlier < 0});
+    sections_.push_back(Section{text, i, count, kind, earlier < 0});
     if (!parts_.index) continue;
     SectionEntry entry;
     entry.kind = entry_kind;
@@ -353,9 +358,13 @@ void Checker::FindSections() {
     out_->map.blocks.reserve(blocks);
     out_->map.items.reserve(items);
     out_->map.texts.reserve(2 * sections_.size());  // a guess: runs grow past it
-    // Their texts: the answers', the headers', and a guess at the rest.
+    // Their texts: the answers', the conditions', the items' and the
+    // headers' (the animations file's few grow it past that).
     for (const Section& section : sections_) bytes += section.played ? section.header.size() : 0;
-    out_->map.text.reserve(bytes + 16 * (blocks + items));
+    out_->map.text.reserve(bytes);
+    for (const Section& section : sections_) {
+      if (section.played) out_->map.sections.push_back(out_->map.Add(0, section.first + 1, section.header));
+    }
   }
   for (size_t s = 0; parts_.index && s < sections_.size(); ++s) {
     out_->index.sections[s].last_line = sections_[s].end;
