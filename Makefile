@@ -39,12 +39,14 @@ bench: build
 	$(BUILD)/ostrel_bench
 	bash bench/compare.sh $(BUILD)/ostrel
 	$(BUILD)/ostrel_scan_bench $(BUILD)/ostrel
+	[ ! -x $(BUILD)/lsp_bench ] || $(BUILD)/lsp_bench
 
 bench-smoke: build
 	$(BUILD)/ostrel_bench --benchmark_min_time=0.01 --benchmark_filter='/1$$|Choice|Battle'
 	bash bench/compare.sh $(BUILD)/ostrel 2 1
 	$(BUILD)/ostrel_scan_bench $(BUILD)/ostrel --megabytes 4 --rounds 3 \
 	  --battle-megabytes 2 --battle-rounds 3 --typing-chars 20
+	[ ! -x $(BUILD)/lsp_bench ] || $(BUILD)/lsp_bench --benchmark_min_time=0.01
 
 # libFuzzer targets, built with clang, each run for FUZZ_SECONDS.
 build-fuzz/CMakeCache.txt:
@@ -53,6 +55,8 @@ build-fuzz/CMakeCache.txt:
 
 fuzz: build-fuzz/CMakeCache.txt
 	cmake --build build-fuzz -j $(JOBS) --target stream_fuzzer story_fuzzer
+	cmake --build build-fuzz -j $(JOBS) --target lsp_fuzzer || \
+	  echo "lsp_fuzzer left out: nlohmann-json (nlohmann-json3-dev) is not installed"
 	bash fuzz/run.sh build-fuzz $(CURDIR) $(FUZZ_SECONDS)
 
 fuzz-smoke:
@@ -112,3 +116,12 @@ ifeq ($(WEB_TESTS),1)
 	  $(MAKE) --no-print-directory web && bash web/test.sh $(BUILD) $(WEB_BUILD); \
 	fi
 endif
+
+# The authors' tools at scale: a cycle of 1,000,000 sections and a 100 MB
+# script (bench-tools-smoke: smaller).
+.PHONY: bench-tools bench-tools-smoke
+bench-tools: build
+	bash bench/tools.sh $(BUILD) 1000000 100
+
+bench-tools-smoke: build
+	bash bench/tools.sh $(BUILD) 10000 2

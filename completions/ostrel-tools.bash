@@ -6,9 +6,10 @@
 # value are in _ostrel_tools_takes_value. A new tool adds its line to both.
 _ostrel_tools_options() {
   case $1 in
-    ostrel-check) echo "--graph" ;;
+    ostrel-check) echo "--graph --stats" ;;
     ostrel-replay) echo "--time --time-step --show-pauses --trace" ;;
     ostrel-explore) echo "--runs --seed --steps --json --out" ;;
+    ostrel-lsp) echo "--stdio" ;;
     ostrel-publish) echo "-o --title --force --template" ;;
   esac
   echo "--help --version"
@@ -44,4 +45,4 @@ _ostrel_tools() {
   fi
 }
 
-complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore ostrel-publish
+complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore ostrel-lsp ostrel-publish

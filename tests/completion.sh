@@ -40,7 +40,7 @@ cd "$work"
 mkdir -p games/the-ember-crown "my story" out
 touch notes.txt
 
-Expect $'--graph\n--help\n--version' ostrel-check --
+Expect $'--graph\n--help\n--stats\n--version' ostrel-check --
 Expect '--graph' ostrel-check --g
 Expect $'--runs' ostrel-explore --r
 Expect $'--time\n--time-step' /usr/bin/ostrel-replay --time

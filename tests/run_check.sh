@@ -4,13 +4,16 @@
 #   run_check.sh CHECK_BINARY STORY_DIR
 #
 # The directory holds the story files, `expected` (the report, exactly) and
-# `status` (the exit status). Set OSTREL_BLESS=1 to rewrite both.
+# `status` (the exit status), and optionally `args` (options). Set
+# OSTREL_BLESS=1 to rewrite both.
 set -u
 check=$1
 dir=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$dir" && "$check") > "$work/out" 2> "$work/err"
+args=()
+[ -f "$dir/args" ] && read -r -a args < "$dir/args"
+(cd "$dir" && "$check" "${args[@]}") > "$work/out" 2> "$work/err"
 status=$?
 failed=0
 if [ "$status" != "$(cat "$dir/status" 2>/dev/null)" ]; then

@@ -1,7 +1,7 @@
 // ostrel-check: reads a story without playing it and reports its faults the
-// way compilers do, or draws its map.
+// way compilers do, or draws its map, or counts what it holds.
 //
-//   ostrel-check [--graph] [DIR]
+//   ostrel-check [--graph | --stats] [DIR]
 #include <cstring>
 #include <iostream>
 
@@ -12,9 +12,10 @@ namespace {
 
 const ToolOption kOptions[] = {
     {"--graph", "write the story's map as a Graphviz graph instead"},
+    {"--stats", "count what the story holds instead: words, sections, answers, battles' odds"},
     {nullptr, nullptr}};
 const ToolUsage kUsage = {
-    "ostrel-check", "[--graph] [DIR]",
+    "ostrel-check", "[--graph | --stats] [DIR]",
     "Reads the story in DIR (the current directory by default) and lists its\n"
     "faults, FILE:LINE: error: MESSAGE, then a summary.\n",
     kOptions};
@@ -24,11 +25,14 @@ const ToolUsage kUsage = {
 int main(int argc, char** argv) {
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   bool graph = false;
+  bool stats = false;
   const char* dir = ".";
   bool have_dir = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--graph") == 0) {
       graph = true;
+    } else if (std::strcmp(argv[i], "--stats") == 0) {
+      stats = true;
     } else if (argv[i][0] == '-' || have_dir) {
       return UsageError(kUsage);
     } else {
@@ -36,17 +40,26 @@ int main(int argc, char** argv) {
       have_dir = true;
     }
   }
-  StoryChecker checker;
+  StorySources sources;
   std::string err;
-  if (!checker.Load(dir, &err)) {
+  if (!ReadStorySources(dir, &sources, &err)) {
     std::cerr << "ostrel-check: " << err << "\n";
     return 2;
   }
-  checker.Check();
+  // The findings alone need no index; the map needs its sections and edges.
+  CheckParts parts;
+  parts.map = stats;
+  parts.index = graph || stats;
+  parts.edges = graph;
+  StoryCheck check = CheckStory(sources, parts);
   if (graph) {
-    checker.PrintGraph(std::cout);
+    PrintGraph(check, std::cout);
     return 0;
   }
-  checker.PrintDiagnostics(std::cout);
-  return checker.HasErrors() ? 1 : 0;
+  if (stats) {
+    PrintStats(sources, check, std::cout);
+    return 0;
+  }
+  PrintFindings(check.findings, std::cout);
+  return check.HasErrors() ? 1 : 0;
 }

@@ -23,11 +23,19 @@ struct ReportSeen {
   std::string file;       // where that walkthrough was written
 };
 
-struct Finding {
+struct Unreached {
   int file;
   int line;
+  int last;  // the last line of a range, or `line`
   std::string text;
 };
+
+// "FILE:LINE" or "FILE:FIRST-LAST".
+std::string Place(const Unreached& u) {
+  std::string place = std::string(StoryFileName(static_cast<StoryFile>(u.file))) + ":" + std::to_string(u.line);
+  if (u.last > u.line) place += "-" + std::to_string(u.last);
+  return place;
+}
 
 std::string Json(const std::string& text) {
   std::string out = "\"";
@@ -46,12 +54,6 @@ std::string Json(const std::string& text) {
   return out + "\"";
 }
 
-std::string Percent(double p) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.2f%%", 100.0 * p);
-  return buffer;
-}
-
 std::string Number(double value) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.4f", value);
@@ -61,14 +63,23 @@ std::string Number(double value) {
 }  // namespace
 
 int Explore(const ExploreOptions& options) {
-  StoryChecker checker;
-  std::string err;
-  if (!checker.Load(options.dir, &err)) {
-    std::cerr << "ostrel-explore: " << err << "\n";
-    return 2;
+  StoryCheck check;
+  {
+    // The story's bytes are needed only while it is checked.
+    StorySources sources;
+    std::string err;
+    if (!ReadStorySources(options.dir, &sources, &err)) {
+      std::cerr << "ostrel-explore: " << err << "\n";
+      return 2;
+    }
+    CheckParts parts;
+    parts.index = false;
+    parts.edges = false;
+    check = CheckStory(sources, parts);
   }
-  checker.Check();
-  const StoryMap& map = checker.map();
+  const StoryMap& map = check.map;
+  std::unordered_map<std::string_view, size_t> section_index;
+  for (size_t s = 0; s < map.sections.size(); ++s) section_index.emplace(map.What(map.sections[s]), s);
 
   std::vector<ReportSeen> reports;
   std::map<std::string, long> endless;  // the sections gone round, and how often
@@ -78,7 +89,8 @@ int Explore(const ExploreOptions& options) {
     std::seed_seq seeds{static_cast<unsigned>(options.seed), static_cast<unsigned>(options.seed >> 32),
                         static_cast<unsigned>(r)};
     run.random.seed(seeds);
-    run.answers = &map.answer_groups;
+    run.map = &map;
+    run.sections = &section_index;
     run.step_limit = options.steps;
     run.steps = 0;
     std::time_t start = static_cast<std::time_t>(1000000000LL + 100000LL * r);
@@ -133,56 +145,81 @@ int Explore(const ExploreOptions& options) {
     }
   }
 
-  // What no run reached, with the section each place stands in.
+  // What no run reached, with the section each place stands in. A section
+  // never entered is one line for all of it, and lines never shown are
+  // given as ranges, so that a large story gives a short report.
   const ExploreCoverage& coverage = Coverage();
-  auto section_of = [&](int file, int line) -> std::string {
-    if (file != 0) return "";
-    std::string header;
-    for (const StoryMap::Target& section : map.sections) {
-      if (section.line <= line) header = section.what;
+  auto section_at = [&](int file, int line) -> const StoryMap::Target* {
+    if (file != 0) return nullptr;
+    auto after = std::upper_bound(map.sections.begin(), map.sections.end(), line,
+                                  [](int l, const StoryMap::Target& t) { return l < t.line; });
+    if (after == map.sections.begin()) return nullptr;
+    const StoryMap::Target* section = &*(after - 1);
+    return line <= section->last ? section : nullptr;
+  };
+  auto unseen = [&](int file, int line) {
+    const StoryMap::Target* section = section_at(file, line);
+    return section != nullptr && coverage.sections.count(std::string(map.What(*section))) == 0;
+  };
+  std::vector<Unreached> findings;
+  // Sections never entered that follow each other in the file are one
+  // range.
+  for (size_t s = 0; s < map.sections.size();) {
+    const StoryMap::Target& t = map.sections[s];
+    if (coverage.sections.count(std::string(map.What(t))) != 0) {
+      ++s;
+      continue;
     }
-    return header;
-  };
-  auto why = [&](int file, int line) -> std::string {
-    std::string header = section_of(file, line);
-    if (header.empty() || coverage.sections.count(header) != 0) return "";
-    return " (its section, " + header + ", was never entered)";
-  };
-  std::vector<Finding> findings;
-  for (const StoryMap::Target& t : map.sections) {
-    if (coverage.sections.count(t.what) != 0) continue;
-    std::string reason = map.reachable.count(t.what) == 0
-                             ? " (no start statement or change command leads to it)"
-                             : "";
-    findings.push_back({t.file, t.line, "section " + t.what + " never entered" + reason});
+    size_t last = s;
+    while (last + 1 < map.sections.size() && coverage.sections.count(std::string(map.What(map.sections[last + 1]))) == 0 &&
+           map.sections[last + 1].line == map.sections[last].last + 1 &&
+           map.sections[last + 1].reached == t.reached) {
+      ++last;
+    }
+    std::string reason = !t.reached ? (last > s ? " (no start statement or change command leads to them)"
+                                                : " (no start statement or change command leads to it)")
+                                    : "";
+    std::string what = last > s ? std::to_string(last - s + 1) + " sections never entered, " + std::string(map.What(t)) + " to " +
+                                      std::string(map.What(map.sections[last]))
+                                : "section " + std::string(map.What(t)) + " never entered";
+    findings.push_back({t.file, t.line, map.sections[last].last, what + reason});
+    s = last + 1;
   }
   for (const StoryMap::Target& t : map.answers) {
-    if (coverage.answers.count(t.line) == 0) {
-      findings.push_back({t.file, t.line, "answer '" + t.what + "' never taken" + why(t.file, t.line)});
+    if (coverage.answers.count(t.line) == 0 && !unseen(t.file, t.line)) {
+      findings.push_back({t.file, t.line, t.line, "answer '" + std::string(map.What(t)) + "' never taken"});
     }
   }
   for (const StoryMap::Target& t : map.blocks) {
+    if (unseen(t.file, t.line)) continue;
     bool played = coverage.played.count({t.file, t.line}) != 0;
     bool skipped = coverage.skipped.count({t.file, t.line}) != 0;
     if (!played && !skipped) {
-      findings.push_back({t.file, t.line, "block on '" + t.what + "' never played nor skipped" + why(t.file, t.line)});
+      findings.push_back({t.file, t.line, t.line, "block on '" + std::string(map.What(t)) + "' never played nor skipped"});
     } else if (!played) {
-      findings.push_back({t.file, t.line, "block on '" + t.what + "' never played"});
+      findings.push_back({t.file, t.line, t.line, "block on '" + std::string(map.What(t)) + "' never played"});
     } else if (!skipped) {
-      findings.push_back({t.file, t.line, "block on '" + t.what + "' never skipped"});
+      findings.push_back({t.file, t.line, t.line, "block on '" + std::string(map.What(t)) + "' never skipped"});
     }
   }
   for (const StoryMap::Target& t : map.items) {
-    if (coverage.given.count({t.file, t.line}) == 0) {
-      findings.push_back({t.file, t.line, "item '" + t.what + "' never given" + why(t.file, t.line)});
+    if (coverage.given.count({t.file, t.line}) == 0 && !unseen(t.file, t.line)) {
+      findings.push_back({t.file, t.line, t.line, "item '" + std::string(map.What(t)) + "' never given"});
     }
   }
-  for (const StoryMap::Target& t : map.texts) {
-    if (coverage.shown.count({t.file, t.line}) == 0) {
-      findings.push_back({t.file, t.line, "text line never shown" + why(t.file, t.line)});
+  for (const StoryMap::TextRun& run : map.texts) {
+    int first = 0;
+    for (int line = run.first; line <= run.last + 1; ++line) {
+      bool missed = line <= run.last && coverage.shown.count({run.file, line}) == 0 && !unseen(run.file, line);
+      if (missed && first == 0) first = line;
+      if (!missed && first != 0) {
+        findings.push_back({run.file, first, line - 1,
+                            line - 1 > first ? "text lines never shown" : "text line never shown"});
+        first = 0;
+      }
     }
   }
-  std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
+  std::stable_sort(findings.begin(), findings.end(), [](const Unreached& a, const Unreached& b) {
     return a.file != b.file ? a.file < b.file : a.line < b.line;
   });
 
@@ -206,8 +243,9 @@ int Explore(const ExploreOptions& options) {
     }
     out << (endless.empty() ? "" : "\n  ") << "],\n  \"never_reached\": [";
     for (size_t i = 0; i < findings.size(); ++i) {
-      out << (i ? ",\n" : "\n") << "    {\"file\": " << Json(StoryChecker::kFiles[findings[i].file])
-          << ", \"line\": " << findings[i].line << ", \"what\": " << Json(findings[i].text) << "}";
+      out << (i ? ",\n" : "\n") << "    {\"file\": " << Json(StoryFileName(static_cast<StoryFile>(findings[i].file)))
+          << ", \"line\": " << findings[i].line << ", \"last_line\": " << findings[i].last
+          << ", \"what\": " << Json(findings[i].text) << "}";
     }
     out << (findings.empty() ? "" : "\n  ") << "],\n  \"battles\": [";
     for (size_t i = 0; i < map.duels.size(); ++i) {
@@ -235,7 +273,7 @@ int Explore(const ExploreOptions& options) {
     for (const ReportSeen& r : reports) {
       out << "  " << r.message << " (in " << (r.section.empty() ? "no section" : r.section)
           << "): " << r.runs << (r.runs == 1 ? " run" : " runs") << "\n"
-          << "    replay: ostrel-replay --time " << r.clock << " --time-step 1 " << options.dir
+          << "    replay: " << options.replay << " --time " << r.clock << " --time-step 1 " << options.dir
           << " < " << r.file << "\n";
     }
     out << "\nRuns that did not end within " << options.steps << " steps:";
@@ -248,9 +286,7 @@ int Explore(const ExploreOptions& options) {
     out << "\nNever reached:";
     if (findings.empty()) out << " nothing: every section, answer, block, item and line";
     out << "\n";
-    for (const Finding& f : findings) {
-      out << StoryChecker::kFiles[f.file] << ":" << f.line << ": " << f.text << "\n";
-    }
+    for (const Unreached& f : findings) out << Place(f) << ": " << f.text << "\n";
     out << "\nBattles:";
     if (map.duels.empty()) out << " none";
     out << "\n";
@@ -261,13 +297,8 @@ int Explore(const ExploreOptions& options) {
       };
       out << "  " << d.header << " (script.ostrel:" << d.line << "): fought " << count(coverage.fought)
           << ", won " << count(coverage.won) << ", lost " << count(coverage.lost) << "\n";
-      DuelOdds odds = ComputeDuelOdds(d.player_health, d.PC_health, d.moves);
-      if (odds.computed) {
-        out << "    odds: the player wins " << Percent(odds.player_wins) << " of duels, in "
-            << Number(odds.expected_turns) << " turns on average\n";
-      } else {
-        out << "    odds: not computed (fewer than 2 moves, or health beyond 2,000,000)\n";
-      }
+      out << "    odds: " << DescribeOdds(ComputeDuelOdds(d.player_health, d.PC_health, d.moves))
+          << "\n";
     }
   }
   std::cout << out.str();

@@ -8,8 +8,12 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "check.h"
 
 struct ExploreOptions {
   long runs = 1000;
@@ -18,6 +22,7 @@ struct ExploreOptions {
   bool json = false;
   std::string dir = ".";
   std::string out = "explore-walkthroughs";  // where walkthroughs are written
+  std::string replay = "ostrel-replay";      // the replay tool, as the report names it
 };
 
 // The exit status of a run stopped at the step limit.
@@ -26,7 +31,8 @@ constexpr int kStepLimitStatus = 98;
 // One run as the explore terminal and the story events see it.
 struct ExploreRun {
   std::mt19937_64 random;
-  const std::map<std::string, std::vector<std::vector<std::string>>>* answers = nullptr;
+  const StoryMap* map = nullptr;
+  const std::unordered_map<std::string_view, size_t>* sections = nullptr;  // header -> map->sections
   long step_limit = 0;
   long steps = 0;
   std::time_t clock = 0;

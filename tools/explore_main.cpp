@@ -37,6 +37,9 @@ bool Count(const char* text, long long* value) {
 int main(int argc, char** argv) {
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   ExploreOptions options;
+  // The replay tool stands beside the explorer.
+  std::string self = argv[0];
+  if (self.find('/') != std::string::npos) options.replay = self.substr(0, self.rfind('/') + 1) + "ostrel-replay";
   bool have_dir = false;
   for (int i = 1; i < argc; ++i) {
     long long value = 0;

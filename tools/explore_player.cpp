@@ -1,5 +1,6 @@
 // The random player of ostrel-explore: its terminal layer, which answers
 // every prompt at once, and its watch on the story events.
+#include <algorithm>
 #include <string>
 
 #include "console.h"
@@ -77,9 +78,20 @@ bool TermWaitKey() {
 bool TermReadWord(std::string* word) {
   Step();
   ExploreRun& run = CurrentRun();
-  const std::vector<std::vector<std::string>>* groups = nullptr;
-  auto found = run.answers->find(current_section);
-  if (found != run.answers->end() && !found->second.empty()) groups = &found->second;
+  // The answers of the section, in groups of consecutive lines.
+  std::vector<std::vector<std::string>> answer_groups;
+  auto found = run.sections->find(current_section);
+  if (found != run.sections->end()) {
+    const StoryMap::Target& section = run.map->sections[found->second];
+    const std::vector<StoryMap::Target>& answers = run.map->answers;
+    auto at = std::lower_bound(answers.begin(), answers.end(), section.line,
+                               [](const StoryMap::Target& t, int line) { return t.line < line; });
+    for (int last = -1; at != answers.end() && at->line <= section.last; last = at->line, ++at) {
+      if (at->line != last + 1 || answer_groups.empty()) answer_groups.emplace_back();
+      answer_groups.back().emplace_back(run.map->What(*at).substr(2));
+    }
+  }
+  const std::vector<std::vector<std::string>>* groups = answer_groups.empty() ? nullptr : &answer_groups;
   if (groups == nullptr || Chance(20)) {
     // Now and then a word that no answer offers.
     *word = "xyzzy";

@@ -150,12 +150,17 @@ int main(int argc, char** argv) {
   }
   if (!have_dir) return UsageError(kUsage);
 
-  StoryChecker checker;
   std::string err;
-  if (!checker.Load(dir, &err)) return Fail(err);
-  checker.Check();
-  if (!checker.diagnostics().empty()) checker.PrintDiagnostics(std::cerr);
-  if (checker.HasErrors() && !force) {
+  StoryCheck check;
+  {
+    StorySources sources;
+    if (!ReadStorySources(dir, &sources, &err)) return Fail(err);
+    CheckParts findings_only;
+    findings_only.index = findings_only.edges = findings_only.map = false;
+    check = CheckStory(sources, findings_only);
+  }
+  if (!check.findings.empty()) PrintFindings(check.findings, std::cerr);
+  if (check.HasErrors() && !force) {
     std::cerr << "ostrel-publish: " << dir
               << " has errors: not published (--force publishes it all the same)\n";
     return 1;
