@@ -142,13 +142,49 @@ bool ByteReader::Next(char* c) {
   return true;
 }
 
-bool ByteReader::ReadLine(std::string* line) {
-  line->clear();
-  char c;
-  while (Next(&c)) {
-    line->push_back(c);
-    if (c == '\n') return true;
+bool LineBuilder::Add(char c) {
+  if (IsBlank(c)) {
+    text_.push_back(c);
+    word_start_ = text_.size();
+    return true;
   }
+  if (text_.size() - word_start_ > kMaxWordBytes) return false;
+  text_.push_back(c);
+  return true;
+}
+
+bool LineBuilder::Complete() const {
+  if (text_.empty()) return false;
+  char last = text_.back();
+  return last == '\n' || (text_.size() >= kLongLineBytes && IsBlank(last));
+}
+
+void LineBuilder::EraseLastCharacter() {
+  if (text_.empty()) return;
+  // Step back over UTF-8 continuation bytes to the start of the character.
+  size_t start = text_.size() - 1;
+  while (start > 0 && (static_cast<unsigned char>(text_[start]) & 0xC0) == 0x80) {
+    --start;
+  }
+  if (Utf8CharLength(text_, start) != text_.size() - start) start = text_.size() - 1;
+  text_.erase(start);
+  if (word_start_ > text_.size()) {
+    word_start_ = text_.size();
+    while (word_start_ > 0 && !IsBlank(text_[word_start_ - 1])) --word_start_;
+  }
+}
+
+void LineBuilder::Take(std::string* line) {
+  line->swap(text_);
+  text_.clear();
+  word_start_ = 0;
+}
+
+bool ByteReader::ReadLine(std::string* line) {
+  LineBuilder builder;
+  char c;
+  while (!builder.Complete() && Next(&c)) builder.Add(c);
+  builder.Take(line);
   return !line->empty();
 }
 
