@@ -276,6 +276,11 @@ TEST_F(StreamFaultTest, OutputThatCannotBeWrittenEndsTheRun) {
       std::string tool = std::strrchr(binary, '/') + 1;
       EXPECT_EQ(outcome.err, tool + ": cannot write the output: " + c.why + "\n");
     }
+    // The checker's report too.
+    launch.argv = {OSTREL_CHECK};
+    Outcome outcome = Start(launch);
+    EXPECT_EQ(outcome.status, 2) << c.why;
+    EXPECT_EQ(outcome.err, "ostrel-check: cannot write the output\n");
   }
 }
 

@@ -3,6 +3,7 @@
 #include "check.h"
 
 #include <algorithm>
+#include <climits>
 #include <map>
 #include <set>
 
@@ -88,13 +89,23 @@ std::vector<std::string> ConditionWords() {
   return words;
 }
 
-bool ReadFile(const std::string& path, std::vector<std::string>* lines) {
+// The checker numbers the lines it holds with int; a longer file is refused.
+constexpr size_t kMaxLines = INT_MAX;
+
+bool ReadFile(const std::string& path, std::vector<std::string>* lines, std::string* err) {
   DataStream stream(path.c_str());
   if (!stream.is_open()) return false;
   std::string line;
   // The engine's reader gives one more, empty, read after a last line end;
   // the checker counts only the lines that stand in the file.
-  while (stream.ReadLine(&line)) lines->push_back(line);
+  while (stream.ReadLine(&line)) {
+    if (lines->size() == kMaxLines) {
+      lines->clear();
+      *err = path + " has more than " + std::to_string(kMaxLines) + " lines";
+      return false;
+    }
+    lines->push_back(line);
+  }
   return true;
 }
 
@@ -112,12 +123,12 @@ std::string Quote(const std::string& text) {
 
 bool StoryChecker::Load(const std::string& dir, std::string* err) {
   std::string base = dir.empty() ? "." : dir;
-  if (!ReadFile(base + "/" + kw::kScriptFile, &script_)) {
-    *err = "cannot read " + base + "/" + kw::kScriptFile;
+  if (!ReadFile(base + "/" + kw::kScriptFile, &script_, err)) {
+    if (err->empty()) *err = "cannot read " + base + "/" + kw::kScriptFile;
     return false;
   }
-  has_animations_ = ReadFile(base + "/" + kw::kAnimationsFile, &animations_);
-  return true;
+  has_animations_ = ReadFile(base + "/" + kw::kAnimationsFile, &animations_, err);
+  return err->empty();
 }
 
 void StoryChecker::Report(int file, int index, bool error, std::string message) {

@@ -31,8 +31,13 @@ int main(int argc, char** argv) {
   checker.Check();
   if (graph) {
     checker.PrintGraph(std::cout);
-    return 0;
+  } else {
+    checker.PrintDiagnostics(std::cout);
   }
-  checker.PrintDiagnostics(std::cout);
-  return checker.HasErrors() ? 1 : 0;
+  // A report that could not be written is no report.
+  if (!std::cout.flush()) {
+    std::cerr << "ostrel-check: cannot write the output\n";
+    return 2;
+  }
+  return !graph && checker.HasErrors() ? 1 : 0;
 }

@@ -48,5 +48,11 @@ int main(int argc, char** argv) {
       have_dir = true;
     }
   }
-  return Explore(options);
+  int status = Explore(options);
+  // A report that could not be written is no report.
+  if (!std::cout.flush()) {
+    std::cerr << "ostrel-explore: cannot write the output\n";
+    return 2;
+  }
+  return status;
 }
