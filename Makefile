@@ -5,6 +5,7 @@ STORY ?= games/the-ember-crown
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all build play test sanitize fuzz fuzz-smoke memcheck bench bench-smoke windows windows-test clean
+.PHONY: install package
 FUZZ_SECONDS ?= 600
 
 all: build
@@ -15,12 +16,16 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Plays the bundled story in its own directory, where its four files are.
-play: build
+# Plays the bundled story in its own directory, where its four files are;
+# builds the engine alone, not the tools and tests.
+play: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target ostrel
 	cd $(STORY) && $(CURDIR)/$(BUILD)/ostrel
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@# A suite whose tool is missing is skipped; say which tool.
+	@grep -h '^SKIPPED:' $(BUILD)/Testing/Temporary/LastTest.log 2>/dev/null | sort -u || true
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:
@@ -62,6 +67,15 @@ windows:
 
 windows-test: windows
 	bash tests/windows.sh build-windows $(CURDIR)
+
+# Installs under PREFIX (as configured: /usr/local), honouring DESTDIR.
+PREFIX ?=
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) $(if $(PREFIX),--prefix "$(PREFIX)")
+
+# A Debian package (.deb) in $(BUILD), dependencies from dpkg-shlibdeps.
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf build build-sanitize build-fuzz build-windows

@@ -6,8 +6,23 @@
 #include <iostream>
 
 #include "check.h"
+#include "tool_options.h"
+
+namespace {
+
+const ToolOption kOptions[] = {
+    {"--graph", "write the story's map as a Graphviz graph instead"},
+    {nullptr, nullptr}};
+const ToolUsage kUsage = {
+    "ostrel-check", "[--graph] [DIR]",
+    "Reads the story in DIR (the current directory by default) and lists its\n"
+    "faults, FILE:LINE: error: MESSAGE, then a summary.\n",
+    kOptions};
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   bool graph = false;
   const char* dir = ".";
   bool have_dir = false;
@@ -15,8 +30,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--graph") == 0) {
       graph = true;
     } else if (argv[i][0] == '-' || have_dir) {
-      std::cerr << "usage: ostrel-check [--graph] [DIR]\n";
-      return 2;
+      return UsageError(kUsage);
     } else {
       dir = argv[i];
       have_dir = true;

@@ -6,14 +6,25 @@
 #include <iostream>
 
 #include "explore.h"
+#include "tool_options.h"
 
 namespace {
 
-int Usage() {
-  std::cerr << "usage: ostrel-explore [--runs N] [--seed S] [--steps K] [--json] "
-               "[--out DIR] [STORY_DIR]\n";
-  return 2;
-}
+const ToolOption kOptions[] = {
+    {"--runs N", "play N runs (1000)"},
+    {"--seed S", "seed the random player with S (1)"},
+    {"--steps K", "stop a run that has not ended after K steps (10000)"},
+    {"--json", "write the report as JSON"},
+    {"--out DIR", "write the walkthrough to each error into DIR\n(explore-walkthroughs)"},
+    {nullptr, nullptr}};
+const ToolUsage kUsage = {
+    "ostrel-explore", "[--runs N] [--seed S] [--steps K] [--json] [--out DIR] [STORY_DIR]",
+    "Plays the story in STORY_DIR (the current directory by default) again and\n"
+    "again with a random player, and reports the errors met, the runs that did\n"
+    "not end, what no run reached, and each battle's odds.\n",
+    kOptions};
+
+int Usage() { return UsageError(kUsage); }
 
 bool Count(const char* text, long long* value) {
   char* end = nullptr;
@@ -24,6 +35,7 @@ bool Count(const char* text, long long* value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   ExploreOptions options;
   bool have_dir = false;
   for (int i = 1; i < argc; ++i) {

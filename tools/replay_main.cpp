@@ -13,19 +13,30 @@
 #include "replay_terminal.h"
 #include "story_runner.h"
 #include "terminal.h"
+#include "tool_options.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: ostrel-replay [--time SECONDS [--time-step SECONDS]] "
-               "[--show-pauses] [--trace] [DIR] < walkthrough\n");
-  return 2;
-}
+const ToolOption kOptions[] = {
+    {"--time SECONDS", "fix the clock that seeds the computer's moves"},
+    {"--time-step SECONDS", "move the clock on after each move drawn"},
+    {"--show-pauses", "write each pause as [[sleep N]]"},
+    {"--trace", "also mark key waits, clear screens, colours, every word\n"
+                "and number read, and the exit status"},
+    {nullptr, nullptr}};
+const ToolUsage kUsage = {
+    "ostrel-replay",
+    "[--time SECONDS [--time-step SECONDS]] [--show-pauses] [--trace] [DIR] < walkthrough",
+    "Plays the story in DIR (the current directory by default) as ostrel does\n"
+    "with piped input, reading the walkthrough, but without waiting.\n",
+    kOptions};
+
+int Usage() { return UsageError(kUsage); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   const char* dir = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--time") == 0 && i + 1 < argc) {
