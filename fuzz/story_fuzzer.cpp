@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   // Every answer may read the whole script again: the longer the script, the
   // fewer repeats, so that each input still runs in well under a second.
   size_t script_size = parts.size() > 1 ? parts[0].size() : 0;
-  size_t limit = std::min<size_t>(size_t{1} << 20, (size_t{256} << 20) / (script_size + 64));
+  size_t limit = std::min<size_t>(size_t{1} << 20, (size_t{64} << 20) / (script_size + 64));
   std::string input = ExpandRepeats(parts.back(), limit);
   parts.pop_back();
   for (int i = 0; i < 4; ++i) {
