@@ -26,10 +26,11 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@# A suite whose tool is missing is skipped; say which tool.
 	@grep -h '^SKIPPED:' $(BUILD)/Testing/Temporary/LastTest.log 2>/dev/null | sort -u || true
+	@$(MAKE) --no-print-directory web-test
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:
-	$(MAKE) test BUILD=build-sanitize \
+	$(MAKE) test BUILD=build-sanitize WEB_TESTS=0 \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON"
 
 # Lookup benchmarks (Google Benchmark), and the engine against grep.
@@ -78,4 +79,32 @@ package: build
 	cmake --build $(BUILD) --target package
 
 clean:
-	rm -rf build build-sanitize build-fuzz build-windows
+	rm -rf build build-sanitize build-fuzz build-windows build-web
+
+# The page template of ostrel-publish: the engine built with Emscripten, and
+# xterm.js from npm (web/package-lock.json), in $(WEB_BUILD), then put beside
+# ostrel-publish. Only `make web` and `make test` build it, when emcc is there.
+WEB_BUILD ?= build-web
+WEB_TESTS ?= 1
+WEB_SOURCES = $(wildcard engine/*.cpp engine/*.h) web/build.sh web/make_page.js \
+  web/page.html web/page.js web/host.js web/package-lock.json
+.PHONY: web web-test
+
+web: $(WEB_BUILD)/ostrel-page.html
+	@mkdir -p $(BUILD)
+	cp $(WEB_BUILD)/ostrel-page.html $(BUILD)/ostrel-page.html
+
+$(WEB_BUILD)/ostrel-page.html: $(WEB_SOURCES)
+	bash web/build.sh $(WEB_BUILD)
+
+# The Node harness and the browser test; each names what it lacks and skips.
+web-test:
+ifeq ($(WEB_TESTS),1)
+	@if ! command -v emcc > /dev/null; then \
+	  echo "SKIPPED: the web tests: emcc is not installed (apt-get install emscripten)"; \
+	elif ! command -v node > /dev/null; then \
+	  echo "SKIPPED: the web tests: node is not installed (apt-get install nodejs npm)"; \
+	else \
+	  $(MAKE) --no-print-directory web && bash web/test.sh $(BUILD) $(WEB_BUILD); \
+	fi
+endif

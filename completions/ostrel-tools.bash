@@ -9,16 +9,19 @@ _ostrel_tools_options() {
     ostrel-check) echo "--graph" ;;
     ostrel-replay) echo "--time --time-step --show-pauses --trace" ;;
     ostrel-explore) echo "--runs --seed --steps --json --out" ;;
+    ostrel-publish) echo "-o --title --force --template" ;;
   esac
   echo "--help --version"
 }
 
-# Prints "dir" for an option whose value is a directory, "none" for one
-# whose value is a number, nothing for an option without a value.
+# Prints "dir" for an option whose value is a directory, "file" for one
+# whose value is a file, "none" for one whose value is a number or a text,
+# nothing for an option without a value.
 _ostrel_tools_takes_value() {
   case $1 in
     --out) echo dir ;;
-    --time | --time-step | --runs | --seed | --steps) echo none ;;
+    -o | --template) echo file ;;
+    --time | --time-step | --runs | --seed | --steps | --title) echo none ;;
   esac
 }
 
@@ -31,6 +34,7 @@ _ostrel_tools() {
   case $(_ostrel_tools_takes_value "$prev") in
     none) return 0 ;;
     dir) mapfile -t COMPREPLY < <(compgen -d -- "$cur"); return 0 ;;
+    file) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return 0 ;;
   esac
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$(_ostrel_tools_options "$tool")" -- "$cur")
@@ -40,4 +44,4 @@ _ostrel_tools() {
   fi
 }
 
-complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore
+complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore ostrel-publish

@@ -194,3 +194,50 @@ bool ByteReader::Ready(int timeout_ms) {
   if (from_memory_) return memory_pos_ < memory_.size();
   return PlatformInputReady(timeout_ms);
 }
+
+namespace {
+
+void EraseLastCharacter(std::string* line, const LineKeys& keys) {
+  if (line->empty()) return;
+  // Step back over UTF-8 continuation bytes to the start of the character.
+  size_t start = line->size() - 1;
+  while (start > 0 && (static_cast<unsigned char>((*line)[start]) & 0xC0) == 0x80) --start;
+  if (Utf8CharLength(*line, start) != line->size() - start) start = line->size() - 1;
+  line->erase(start);
+  keys.echo("\b \b");
+}
+
+}  // namespace
+
+bool EditLine(std::string* line, const LineKeys& keys) {
+  line->clear();
+  for (;;) {
+    int next = keys.next();
+    if (next < 0) return !line->empty();
+    char c = static_cast<char>(next);
+    if (c == '\n' || c == '\r') {
+      line->push_back('\n');
+      keys.echo("\n");
+      return true;
+    }
+    if (next == 0x04) {
+      if (line->empty()) return false;
+      continue;
+    }
+    if (next == 0x7f || next == 0x08) {
+      EraseLastCharacter(line, keys);
+      continue;
+    }
+    if (next == 0x15) {
+      while (!line->empty()) EraseLastCharacter(line, keys);
+      continue;
+    }
+    if (next == 0x1b) {
+      keys.skip_escape();  // arrows and the like do nothing here
+      continue;
+    }
+    if (next < 0x20 && c != '\t') continue;
+    line->push_back(c);
+    keys.echo(std::string(1, c));
+  }
+}

@@ -114,4 +114,17 @@ class ByteReader {
   size_t end_ = 0;
 };
 
+// The line editor of a terminal in the engine's own mode: reads one line from
+// the keys typed and shows what is typed. Backspace (DEL or BS) erases the
+// last character, on the screen too; Ctrl-U the whole line; Enter (CR or LF)
+// ends the line, which then ends in '\n'; an escape sequence does nothing;
+// other control characters but tab are dropped. Ctrl-D on an empty line is
+// the end of input. Returns false at the end of input with nothing typed.
+struct LineKeys {
+  std::function<int()> next;  // the next byte typed, or -1 at the end of input
+  std::function<void(const std::string&)> echo;  // shows bytes on the screen
+  std::function<void()> skip_escape;  // takes the rest of an escape sequence
+};
+bool EditLine(std::string* line, const LineKeys& keys);
+
 #endif  // ENGINE_TERMINAL_INPUT_H_

@@ -54,6 +54,10 @@ Expect 'games/the-ember-crown' ostrel-explore --runs 10 games/
 Expect '' ostrel-explore --runs ''
 Expect '' ostrel-replay --time ''
 Expect 'out' ostrel-explore --out o
+# The page and the template are files.
+Expect $'notes.txt' ostrel-publish -o no
+Expect '' ostrel-publish --title ''
+Expect $'--template\n--title' ostrel-publish --t
 
 # The options completed are the options --help lists.
 for tool in "${tools[@]}"; do

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# ostrel-publish with a page template of this test's own (no Emscripten
+# needed): the options, the story's bytes and the title in the page, and a
+# story with errors refused unless --force.
+#
+#   publish.sh OSTREL_PUBLISH SOURCE_DIR
+set -u
+publish=$(realpath "$1")
+src=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+passed=0
+expect() {  # expect WHAT CONDITION...
+  local what=$1
+  shift
+  if "$@"; then passed=$((passed + 1)); else echo "FAILED: $what"; failed=$((failed + 1)); fi
+}
+has() { grep -qF -- "$2" "$1"; }
+
+cd "$work"
+printf '<title>@OSTREL_TITLE@</title>\n<script type="application/json">@OSTREL_STORY@</script>\n' > page.html
+cp page.html ostrel-page.html
+run() { "$publish" "$@" > out 2> err; echo $? > status; }
+status_is() { [ "$(cat status)" = "$1" ]; }
+
+run --help
+expect "--help: usage on standard output, status 0" status_is 0
+expect "--help: usage on standard output" has out "usage: ostrel-publish"
+run --version
+expect "--version: status 0" status_is 0
+expect "--version: the version" has out "ostrel-publish "
+run --bogus "$src/docs/examples/first-story"
+expect "an unknown option: status 2" status_is 2
+expect "an unknown option: usage on standard error" has err "usage: ostrel-publish"
+run
+expect "no directory: status 2" status_is 2
+run --template page.html "$work/no-such-story"
+expect "a missing story: status 2" status_is 2
+expect "a missing story: said" has err "ostrel-publish: "
+
+# A clean story: its files as base64, the title escaped.
+story=$src/docs/examples/first-story
+run --template page.html -o first.html --title 'Tom & "Jerry" <3' "$story"
+expect "a clean story: status 0" status_is 0
+expect "a clean story: the title escaped" has first.html '<title>Tom &amp; &quot;Jerry&quot; &lt;3</title>'
+expect "a clean story: the script inlined" has first.html "\"script.ostrel\": \"$(base64 -w0 "$story/script.ostrel")\""
+expect "a clean story: the credits inlined" has first.html "\"credits.ostrel\": \"$(base64 -w0 "$story/credits.ostrel")\""
+expect "a clean story: no file that is not there" bash -c "! grep -q animations.ostrel first.html"
+
+# Every byte value, and the lengths that end base64 with padding.
+for n in 254 255 256; do
+  mkdir -p "bytes$n"
+  printf '|start_location:\nA\n|location=A\n/end_game\n/end\n' > "bytes$n/script.ostrel"
+  head -c "$n" < <(for i in $(seq 0 255); do printf "\\x$(printf %02x "$i")"; done) > "bytes$n/credits.ostrel"
+  run --template page.html -o "bytes$n.html" "bytes$n"
+  expect "$n bytes: their base64" has "bytes$n.html" "\"credits.ostrel\": \"$(base64 -w0 "bytes$n/credits.ostrel")\""
+done
+
+# The defaults: the template beside the program, the directory's name.
+mkdir -p bin
+cp "$publish" bin/ostrel-publish
+cp page.html bin/ostrel-page.html
+(cd bytes255 && ../bin/ostrel-publish . > ../out 2> ../err)
+expect "defaults: the page named after the directory" test -f bytes255/bytes255.html
+expect "defaults: the directory's name as the title" has bytes255/bytes255.html "<title>bytes255</title>"
+
+# A story with errors: refused with its diagnostics, or published by force.
+mkdir broken
+printf '|start_location:\nNowhere\n' > broken/script.ostrel
+run --template page.html -o broken.html broken
+expect "errors: status 1" status_is 1
+expect "errors: the diagnostics" has err "error:"
+expect "errors: no page" test ! -e broken.html
+run --template page.html -o broken.html --force broken
+expect "--force: status 0" status_is 0
+expect "--force: the page" test -s broken.html
+
+# A template that is not one, or none at all.
+echo '<html></html>' > plain.html
+run --template plain.html -o x.html "$story"
+expect "not a template: status 2" status_is 2
+run --template missing.html -o x.html "$story"
+expect "no template: status 2" status_is 2
+expect "no template: make web named" has err "make web"
+
+echo "$passed passed, $failed failed"
+exit $((failed > 0))

@@ -1,0 +1,202 @@
+// ostrel-publish: writes a story as one web page that plays it, from the page
+// template that `make web` builds. The story is checked first, as
+// ostrel-check does, and a story with errors is refused unless --force.
+//
+//   ostrel-publish [-o FILE] [--title TEXT] [--force] [--template FILE] DIR
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <system_error>
+
+#include "check.h"
+#include "keywords.h"
+#include "tool_options.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const ToolOption kOptions[] = {
+    {"-o FILE", "write the page to FILE (default: DIR's name with .html)"},
+    {"--title TEXT", "the page's title (default: DIR's name)"},
+    {"--force", "publish a story that has errors"},
+    {"--template FILE", "the page template (default: ostrel-page.html, which\n"
+                        "`make web` builds, beside this program or installed)"},
+    {nullptr, nullptr}};
+const ToolUsage kUsage = {
+    "ostrel-publish", "[-o FILE] [--title TEXT] [--force] [--template FILE] DIR",
+    "Writes the story in DIR as one web page that plays it, after checking the\n"
+    "story as ostrel-check does: a story with errors is not published.\n",
+    kOptions};
+const char kTitleMarker[] = "@OSTREL_TITLE@";
+const char kStoryMarker[] = "@OSTREL_STORY@";
+
+int Fail(const std::string& message) {
+  std::cerr << "ostrel-publish: " << message << "\n";
+  return 2;
+}
+
+bool ReadFile(const fs::path& path, std::string* bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  *bytes = buffer.str();
+  return !in.bad();
+}
+
+std::string Base64(const std::string& bytes) {
+  static const char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    unsigned n = static_cast<unsigned char>(bytes[i]) << 16 |
+                 static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                 static_cast<unsigned char>(bytes[i + 2]);
+    out += kDigits[n >> 18];
+    out += kDigits[(n >> 12) & 63];
+    out += kDigits[(n >> 6) & 63];
+    out += kDigits[n & 63];
+  }
+  if (i < bytes.size()) {
+    unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+    out += kDigits[n >> 18];
+    out += kDigits[(n >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+// The title as the text of an HTML element.
+std::string EscapeHtml(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// The template beside this program, where `make web` puts it, or where it
+// is installed.
+fs::path DefaultTemplate(const char* argv0) {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) self = fs::absolute(argv0, ec);
+  fs::path beside = self.parent_path() / "ostrel-page.html";
+  fs::path installed = self.parent_path() / OSTREL_PAGE_DIR / "ostrel-page.html";
+  return fs::exists(beside, ec) || !fs::exists(installed, ec) ? beside : installed;
+}
+
+// The story's files that exist, as JSON: {"files": {"NAME": "BASE64", ...}}.
+bool StoryJson(const fs::path& dir, std::string* json, std::string* err) {
+  *json = "{\"files\": {";
+  bool first = true;
+  for (const char* name :
+       {kw::kScriptFile, kw::kAnimationsFile, kw::kTitleScreenFile, kw::kCreditsFile}) {
+    fs::path file = dir / name;
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) continue;
+    std::string bytes;
+    if (!ReadFile(file, &bytes)) {
+      *err = "cannot read " + file.string();
+      return false;
+    }
+    *json += (first ? "\"" : ", \"") + std::string(name) + "\": \"" + Base64(bytes) + "\"";
+    first = false;
+  }
+  *json += "}}";
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
+  std::string out_path, title, template_path, dir;
+  bool force = false, have_title = false, have_dir = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    bool has_value = i + 1 < argc;
+    if (arg == "-o" && has_value) {
+      out_path = argv[++i];
+    } else if (arg == "--title" && has_value) {
+      title = argv[++i];
+      have_title = true;
+    } else if (arg == "--template" && has_value) {
+      template_path = argv[++i];
+    } else if (arg == "--force") {
+      force = true;
+    } else if (arg.empty() || arg[0] == '-' || have_dir) {
+      return UsageError(kUsage);
+    } else {
+      dir = arg;
+      have_dir = true;
+    }
+  }
+  if (!have_dir) return UsageError(kUsage);
+
+  StoryChecker checker;
+  std::string err;
+  if (!checker.Load(dir, &err)) return Fail(err);
+  checker.Check();
+  if (!checker.diagnostics().empty()) checker.PrintDiagnostics(std::cerr);
+  if (checker.HasErrors() && !force) {
+    std::cerr << "ostrel-publish: " << dir
+              << " has errors: not published (--force publishes it all the same)\n";
+    return 1;
+  }
+
+  std::error_code ec;
+  fs::path story_dir = fs::weakly_canonical(dir, ec);
+  if (ec) story_dir = fs::absolute(dir);
+  std::string name = story_dir.filename().string();
+  if (name.empty()) name = "story";
+  if (!have_title) title = name;
+  if (out_path.empty()) out_path = name + ".html";
+  if (template_path.empty()) template_path = DefaultTemplate(argv[0]).string();
+
+  std::string page;
+  if (!ReadFile(template_path, &page)) {
+    return Fail("no page template at " + template_path + " (`make web` builds it)");
+  }
+  size_t title_at = page.find(kTitleMarker);
+  size_t story_at = page.find(kStoryMarker);
+  if (title_at == std::string::npos || story_at == std::string::npos || story_at < title_at ||
+      page.find(kTitleMarker, title_at + 1) != std::string::npos ||
+      page.find(kStoryMarker, story_at + 1) != std::string::npos) {
+    return Fail(template_path + " is not a page template");
+  }
+  std::string story;
+  if (!StoryJson(story_dir, &story, &err)) return Fail(err);
+
+  std::string result;
+  result.reserve(page.size() + story.size() + title.size() * 6);
+  result.append(page, 0, title_at);
+  result += EscapeHtml(title);
+  size_t after_title = title_at + std::strlen(kTitleMarker);
+  result.append(page, after_title, story_at - after_title);
+  result += story;
+  result.append(page, story_at + std::strlen(kStoryMarker), std::string::npos);
+
+  std::ofstream out(out_path, std::ios::binary | std::ios::trunc);
+  out << result;
+  out.close();
+  if (!out) return Fail("cannot write " + out_path);
+  std::cout << "ostrel-publish: wrote " << out_path << " (" << result.size() << " bytes)\n";
+  return 0;
+}

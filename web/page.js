@@ -1,0 +1,112 @@
+// The published page: the terminal that fills the window, the story's files
+// for the engine, the screen reader's lines, the transcript to save, and the
+// offer to play again when a run ends.
+'use strict';
+(function () {
+  const FILES = ['script.ostrel', 'animations.ostrel', 'title_screen.ostrel', 'credits.ostrel'];
+  const story = JSON.parse(document.getElementById('ostrel-story').textContent);
+  const container = document.getElementById('terminal');
+  const region = document.getElementById('transcript');
+  const ended = document.getElementById('ended');
+  const again = document.getElementById('again');
+  const save = document.getElementById('save');
+  // The screen reader's region keeps this many lines; older ones go.
+  const REGION_LINES = 200;
+
+  const term = new Terminal({convertEol: true, cursorBlink: true, scrollback: 5000});
+  const fit = new FitAddon.FitAddon();
+  term.loadAddon(fit);
+  term.open(container);
+  const refit = () => { try { fit.fit(); } catch (e) { /* hidden or not laid out yet */ } };
+  refit();
+  window.addEventListener('resize', refit);
+  if (typeof ResizeObserver === 'function') new ResizeObserver(refit).observe(container);
+  // A tap or a click gives the terminal the keyboard (the on-screen one on a
+  // touch screen).
+  container.addEventListener('click', () => term.focus());
+  container.addEventListener('touchend', () => term.focus());
+  term.focus();
+
+  let host = null;
+  let earlier = '';  // the transcripts of the runs before this one
+
+  const screen = {
+    write(bytes) { term.write(bytes); },
+    color(attribute, sgr) { term.write(sgr); },
+    clear() { term.write('\x1b[H\x1b[2J\x1b[3J'); },
+    line(text) {
+      const p = document.createElement('p');
+      p.textContent = text;
+      region.appendChild(p);
+      while (region.childNodes.length > REGION_LINES) region.removeChild(region.firstChild);
+    },
+    waiting(purpose) { document.body.dataset.input = purpose || ''; },
+  };
+  const clock = {
+    now: () => performance.now(),
+    wait: (ms) => new Promise((resolve) => setTimeout(resolve, Math.max(0, ms))),
+  };
+
+  function decode(base64) {
+    const text = atob(base64);
+    const bytes = new Uint8Array(text.length);
+    for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+    return bytes;
+  }
+
+  function onExit(status) {
+    host.finish();
+    document.body.dataset.input = 'ended';
+    ended.textContent = status === 0 ? 'The story has ended.' : 'The story has stopped at an error.';
+    again.hidden = false;
+    again.focus();
+  }
+
+  function start() {
+    if (host) earlier += host.transcript + '\f';
+    term.reset();
+    ended.textContent = '';
+    again.hidden = true;
+    host = new OstrelHost(screen, clock);
+    const thisHost = host;
+    term.focus();
+    createOstrel({
+      ostrelHost: host,
+      print: (text) => console.log(text),
+      printErr: (text) => console.error(text),
+      quit: (status, toThrow) => { throw toThrow; },
+      preRun: [(module) => {
+        module.FS.mkdir('/story');
+        for (const name of FILES) {
+          if (story.files[name] !== undefined) {
+            module.FS.writeFile('/story/' + name, decode(story.files[name]));
+          }
+        }
+        module.FS.chdir('/story');
+      }],
+      onExit: (status) => { if (host === thisHost) onExit(status); },
+    });
+  }
+
+  term.onData((data) => { if (host) host.type(data); });
+
+  // The end of a run leaves the engine's own exception unhandled.
+  const isExit = (e) => e && e.name === 'ExitStatus';
+  window.addEventListener('unhandledrejection', (event) => { if (isExit(event.reason)) event.preventDefault(); });
+  window.addEventListener('error', (event) => { if (isExit(event.error)) event.preventDefault(); });
+
+  again.addEventListener('click', start);
+  save.addEventListener('click', () => {
+    const text = earlier + (host ? host.transcript : '');
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([text], {type: 'text/plain;charset=utf-8'}));
+    link.download = (document.title || 'story') + ' transcript.txt';
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+    term.focus();
+  });
+
+  start();
+})();

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The web build's tests: the Node harness on every scenario and example
+# story, then the published pages in Chromium. A tool that is missing is
+# named and its tests are skipped.
+#
+#   test.sh BUILD_DIR WEB_BUILD_DIR
+set -u
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$1
+web_build=$2
+failed=0
+
+echo "== web build on the scenarios (Node harness)"
+node --no-experimental-fetch "$src/web/harness.js" "$web_build/ostrel-engine.js" \
+  "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/ || failed=1
+
+echo "== published pages in Chromium"
+chromium=${CHROMIUM:-$(command -v chromium || true)}
+if [ -z "$chromium" ]; then
+  echo "SKIPPED: the browser test: chromium is not installed (apt-get install chromium)"
+elif [ ! -x "$build/ostrel-publish" ]; then
+  echo "SKIPPED: the browser test: $build/ostrel-publish is not built"
+else
+  if [ ! -d "$src/web/node_modules/puppeteer-core" ]; then
+    (cd "$src/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund) || exit 1
+  fi
+  CHROMIUM=$chromium node "$src/web/browser_test.js" "$build/ostrel-publish" \
+    "$src/games/the-ember-crown" || failed=1
+fi
+exit $failed
