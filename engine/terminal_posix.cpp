@@ -322,49 +322,16 @@ class PosixTerminal {
     for (size_t i = 1; i < length && input_.Ready(30); ++i) input_.Next(&c);
   }
 
-  // Reads one line at the terminal, showing what is typed. Backspace erases
-  // the last character, Ctrl-U the whole line, Enter ends it; Ctrl-D on an
-  // empty line is the end of input.
+  // Reads one line at the terminal, showing what is typed.
   bool EditLine(std::string* line) {
-    LineBuilder typed;
-    char c;
-    for (;;) {
-      if (!input_.Next(&c)) break;
-      unsigned char u = static_cast<unsigned char>(c);
-      if (c == '\n' || c == '\r') {
-        typed.Add('\n');
-        Echo("\n", 1);
-        break;
-      }
-      if (u == 0x04) {
-        if (typed.empty()) return false;
-        continue;
-      }
-      if (u == 0x7f || u == 0x08) {
-        EraseLastCharacter(&typed);
-        continue;
-      }
-      if (u == 0x15) {
-        while (!typed.empty()) EraseLastCharacter(&typed);
-        continue;
-      }
-      if (u == 0x1b) {
-        ReadRestOfKey(c);  // arrows and the like do nothing here
-        continue;
-      }
-      if (u < 0x20 && c != '\t') continue;
-      if (typed.Add(c)) Echo(&c, 1);
-      // A line pasted without end is handed over in pieces.
-      if (typed.Complete()) break;
-    }
-    typed.Take(line);
-    return !line->empty();
-  }
-
-  void EraseLastCharacter(LineBuilder* typed) {
-    if (typed->empty()) return;
-    typed->EraseLastCharacter();
-    Echo("\b \b", 3);
+    LineKeys keys;
+    keys.next = [this] {
+      char c;
+      return input_.Next(&c) ? static_cast<unsigned char>(c) : -1;
+    };
+    keys.echo = [this](const std::string& text) { Echo(text.data(), text.size()); };
+    keys.skip_escape = [this] { ReadRestOfKey('\x1b'); };
+    return ::EditLine(line, keys);
   }
 
   // What is typed is shown on the terminal it is typed at, as the terminal's
