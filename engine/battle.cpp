@@ -150,7 +150,7 @@ void Battle::GetCompActionRandom() {
 
 /* ==== Animations ======================================================== */
 
-void Battle::getAnimName(int turn, int player_action, int PC_action) {
+void Battle::getAnimName(long long turn, int player_action, int PC_action) {
   std::string player_text = String(player_action);
   std::string PC_text = String(PC_action);
   if (turn % 2 != 0) {

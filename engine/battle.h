@@ -48,7 +48,7 @@ class Battle : public Game {
   void GetCompActionRandom();
 
   // Stores the header line of the turn's move animation in `animation`.
-  void getAnimName(int turn, int player_action, int PC_action);
+  void getAnimName(long long turn, int player_action, int PC_action);
   // Finds the animation `name` in the battle's set and plays it.
   void playAnimation(std::string name);
   // Sets `animation_set` from the battle's "*animation_set:" parameter.

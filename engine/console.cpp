@@ -11,7 +11,7 @@ namespace {
 constexpr int kTypingCharacterMs = 46;
 constexpr int kTypingLineMs = 150;
 
-unsigned long g_inputs_read = 0;
+unsigned long long g_inputs_read = 0;
 }  // namespace
 
 void SetColor(int color) { TermSetColor(color & 0xFFFF); }
@@ -61,7 +61,7 @@ long long ReadNumber() {
   return value;
 }
 
-unsigned long InputsRead() { return g_inputs_read; }
+unsigned long long InputsRead() { return g_inputs_read; }
 
 void Game::print() {
   OnLineShown();

@@ -43,6 +43,6 @@ std::string ReadWord();
 long long ReadNumber();
 
 // How many words and numbers the player has typed so far.
-unsigned long InputsRead();
+unsigned long long InputsRead();
 
 #endif  // ENGINE_CONSOLE_H_

@@ -3,8 +3,8 @@
 
 #include <climits>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include "platform.h"
 
 const DataStream* DataStream::last_read_ = nullptr;
 
@@ -23,11 +23,9 @@ void DataStream::Open(const char* path, size_t buffer_size) {
   eof_ = false;
   line_number_ = 0;
   begin_ = end_ = 0;
-  // A directory opens on POSIX systems but cannot be read: treat it as missing.
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return;
-  // Binary mode: the bytes as they stand, CR LF included, on every system.
-  file_ = std::fopen(path, "rb");
+  // The bytes as they stand, CR LF included, on every system; a directory or
+  // a FIFO counts as missing.
+  file_ = PlatformOpenDataFile(path);
   // The stream reads through its own buffer; a second one would only copy.
   if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
 }

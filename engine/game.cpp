@@ -4,6 +4,7 @@
 #include "console.h"
 #include "keywords.h"
 #include "story_events.h"
+#include "terminal_input.h"
 
 /* ==== Navigation ======================================================== */
 
@@ -116,7 +117,7 @@ void Game::checkForCommands(DataStream& source) {
   } else if (line == kw::kGetInput) {  // command -> "/get_input"
     getUserInput();
   } else if (line == kw::kIf) {  // command -> "/if:" condition ... "/end_if"
-    int if_line = source.line_number();
+    long long if_line = source.line_number();
     bool played = checkConditions(source);
     OnBlock(source, if_line, played);
     if (!played) skipCondition(source);
@@ -152,17 +153,27 @@ void Game::checkForCommands(DataStream& source) {
 }
 
 void Game::getUserInput() {
-  std::string wanted;
+  // An answer whose block begins with "/get_input" asks again at once. That
+  // prompt is the last thing the answer does, so it is taken here in a loop
+  // rather than one call deeper: a menu that comes back to itself can be
+  // answered any number of times.
   do {
-    Write(">");
-    wanted = kw::kChoiceMark + ReadWord();
-    findInSection(current_section, wanted, script);
-  } while (line != wanted);
-  OnAnswer(script.line_number());
-  // Further answers of the same choice lead to the same block.
-  do {
-    script.ReadLine(&line);
-  } while (StartsWith(line, kw::kChoiceMark));
+    for (;;) {
+      Write(">");
+      std::string word = ReadWord();
+      // A word cut short for its length matches no choice, not even one
+      // that begins like it.
+      if (word.size() > kMaxWordBytes) continue;
+      std::string wanted = kw::kChoiceMark + word;
+      findInSection(current_section, wanted, script);
+      if (line == wanted) break;
+    }
+    OnAnswer(script.line_number());
+    // Further answers of the same choice lead to the same block.
+    do {
+      script.ReadLine(&line);
+    } while (StartsWith(line, kw::kChoiceMark));
+  } while (line == kw::kGetInput);
   checkForCommands(script);
 }
 

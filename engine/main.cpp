@@ -38,7 +38,7 @@ namespace {
 
 // Fights the battle whose section the script stands in, turn by turn.
 void FightBattle(Battle& engine) {
-  int turn = 1;
+  long long turn = 1;
   engine.GetInitialPlayerHP();
   engine.GetInitialCompHP();
   engine.GetMovesNum();
@@ -102,7 +102,7 @@ struct PassState {
   bool section_running, dialog_chained, game_running;
   size_t visited, played, fought, won;
   std::vector<Player::Units> inventory;
-  unsigned long inputs;
+  unsigned long long inputs;
 
   static PassState Of(const Game& game) {
     return PassState{::location,

@@ -1,7 +1,21 @@
-// Raw standard input and output on Windows.
+// The standard streams and the data files on Windows.
 #include <windows.h>
 
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
 #include "platform.h"
+
+// The console gives every program its standard handles; one that is missing
+// reads as the end of input or fails to write, and no file can take its place.
+void PlatformOpenStandardStreams() {}
+
+std::FILE* PlatformOpenDataFile(const char* path) {
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(path, ignored)) return nullptr;
+  return std::fopen(path, "rb");
+}
 
 size_t PlatformRead(char* buffer, size_t size) {
   DWORD got = 0;
@@ -33,14 +47,25 @@ bool PlatformInputReady(int timeout_ms) {
   }
 }
 
-void PlatformWrite(const char* data, size_t size) {
+bool PlatformWrite(const char* data, size_t size) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   while (size > 0) {
     DWORD written = 0;
     if (!WriteFile(out, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) {
-      return;  // nowhere to show it; the run goes on
+      return false;
     }
     data += written;
+    size -= written;
+  }
+  return true;
+}
+
+void PlatformWriteError(const char* text) {
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD size = static_cast<DWORD>(strlen(text));
+  DWORD written = 0;
+  while (size > 0 && WriteFile(err, text, size, &written, nullptr) && written > 0) {
+    text += written;
     size -= written;
   }
 }

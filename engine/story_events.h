@@ -19,13 +19,13 @@ void OnLineShown();
 
 // The "/if:" at `if_line` of `source` decided that its block is played or
 // passed over.
-void OnBlock(const DataStream& source, int if_line, bool played);
+void OnBlock(const DataStream& source, long long if_line, bool played);
 
 // The player's word found the choice line `choice_line` of the script.
-void OnAnswer(int choice_line);
+void OnAnswer(long long choice_line);
 
 // "/add_to_inventory:" gave the item whose name stands at `name_line`.
-void OnItemGiven(const DataStream& source, int name_line);
+void OnItemGiven(const DataStream& source, long long name_line);
 
 // The battle `header` has ended, won or lost by the player.
 void OnBattleOutcome(const std::string& header, bool player_won);

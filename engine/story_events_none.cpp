@@ -3,7 +3,7 @@
 
 void OnSectionEntered(const std::string&) {}
 void OnLineShown() {}
-void OnBlock(const DataStream&, int, bool) {}
-void OnAnswer(int) {}
-void OnItemGiven(const DataStream&, int) {}
+void OnBlock(const DataStream&, long long, bool) {}
+void OnAnswer(long long) {}
+void OnItemGiven(const DataStream&, long long) {}
 void OnBattleOutcome(const std::string&, bool) {}

@@ -142,13 +142,49 @@ bool ByteReader::Next(char* c) {
   return true;
 }
 
-bool ByteReader::ReadLine(std::string* line) {
-  line->clear();
-  char c;
-  while (Next(&c)) {
-    line->push_back(c);
-    if (c == '\n') return true;
+bool LineBuilder::Add(char c) {
+  if (IsBlank(c)) {
+    text_.push_back(c);
+    word_start_ = text_.size();
+    return true;
   }
+  if (text_.size() - word_start_ > kMaxWordBytes) return false;
+  text_.push_back(c);
+  return true;
+}
+
+bool LineBuilder::Complete() const {
+  if (text_.empty()) return false;
+  char last = text_.back();
+  return last == '\n' || (text_.size() >= kLongLineBytes && IsBlank(last));
+}
+
+void LineBuilder::EraseLastCharacter() {
+  if (text_.empty()) return;
+  // Step back over UTF-8 continuation bytes to the start of the character.
+  size_t start = text_.size() - 1;
+  while (start > 0 && (static_cast<unsigned char>(text_[start]) & 0xC0) == 0x80) {
+    --start;
+  }
+  if (Utf8CharLength(text_, start) != text_.size() - start) start = text_.size() - 1;
+  text_.erase(start);
+  if (word_start_ > text_.size()) {
+    word_start_ = text_.size();
+    while (word_start_ > 0 && !IsBlank(text_[word_start_ - 1])) --word_start_;
+  }
+}
+
+void LineBuilder::Take(std::string* line) {
+  line->swap(text_);
+  text_.clear();
+  word_start_ = 0;
+}
+
+bool ByteReader::ReadLine(std::string* line) {
+  LineBuilder builder;
+  char c;
+  while (!builder.Complete() && Next(&c)) builder.Add(c);
+  builder.Take(line);
   return !line->empty();
 }
 
@@ -161,13 +197,9 @@ bool ByteReader::Ready(int timeout_ms) {
 
 namespace {
 
-void EraseLastCharacter(std::string* line, const LineKeys& keys) {
-  if (line->empty()) return;
-  // Step back over UTF-8 continuation bytes to the start of the character.
-  size_t start = line->size() - 1;
-  while (start > 0 && (static_cast<unsigned char>((*line)[start]) & 0xC0) == 0x80) --start;
-  if (Utf8CharLength(*line, start) != line->size() - start) start = line->size() - 1;
-  line->erase(start);
+void EraseLastCharacter(LineBuilder* typed, const LineKeys& keys) {
+  if (typed->empty()) return;
+  typed->EraseLastCharacter();
   keys.echo("\b \b");
 }
 
@@ -175,25 +207,26 @@ void EraseLastCharacter(std::string* line, const LineKeys& keys) {
 
 bool EditLine(std::string* line, const LineKeys& keys) {
   line->clear();
+  LineBuilder typed;
   for (;;) {
     int next = keys.next();
-    if (next < 0) return !line->empty();
+    if (next < 0) break;
     char c = static_cast<char>(next);
     if (c == '\n' || c == '\r') {
-      line->push_back('\n');
+      typed.Add('\n');
       keys.echo("\n");
-      return true;
+      break;
     }
     if (next == 0x04) {
-      if (line->empty()) return false;
+      if (typed.empty()) return false;
       continue;
     }
     if (next == 0x7f || next == 0x08) {
-      EraseLastCharacter(line, keys);
+      EraseLastCharacter(&typed, keys);
       continue;
     }
     if (next == 0x15) {
-      while (!line->empty()) EraseLastCharacter(line, keys);
+      while (!typed.empty()) EraseLastCharacter(&typed, keys);
       continue;
     }
     if (next == 0x1b) {
@@ -201,7 +234,11 @@ bool EditLine(std::string* line, const LineKeys& keys) {
       continue;
     }
     if (next < 0x20 && c != '\t') continue;
-    line->push_back(c);
-    keys.echo(std::string(1, c));
+    // The tail of an overlong word is neither kept nor shown.
+    if (typed.Add(c)) keys.echo(std::string(1, c));
+    // A line pasted without end is handed over in pieces.
+    if (typed.Complete()) break;
   }
+  typed.Take(line);
+  return !line->empty();
 }

@@ -43,6 +43,35 @@ class TokenQueue {
   size_t pos_ = 0;
 };
 
+// The most of one word that the player's input keeps. A longer word is read
+// to its end, but only its first kMaxWordBytes + 1 bytes are kept: too long
+// to answer any prompt.
+constexpr size_t kMaxWordBytes = size_t{1} << 20;
+
+// The player's line as it comes in, byte by byte, held within bounds
+// whatever comes: the tail of an overlong word is dropped, and a line that
+// has grown past kLongLineBytes is handed over at its next blank, in pieces
+// that split no word. Words are taken from the pieces as from the whole line.
+class LineBuilder {
+ public:
+  static constexpr size_t kLongLineBytes = size_t{1} << 20;
+
+  // Adds one byte; false when it was dropped.
+  bool Add(char c);
+  // True when what is held is to be handed over now: it ends with a line
+  // feed, or it is long and ends with blank space.
+  bool Complete() const;
+  // Erases the last character, a whole UTF-8 sequence where there is one.
+  void EraseLastCharacter();
+  bool empty() const { return text_.empty(); }
+  // Hands the line over and starts a new one.
+  void Take(std::string* line);
+
+ private:
+  std::string text_;
+  size_t word_start_ = 0;  // where the last word of text_ begins
+};
+
 // The length of the character that starts at `pos`: a whole UTF-8 sequence
 // where the bytes form a valid one, otherwise 1.
 size_t Utf8CharLength(const std::string& text, size_t pos);

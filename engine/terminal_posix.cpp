@@ -1,8 +1,10 @@
 // The terminal layer on POSIX systems: raw mode, colours, pauses and input.
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <termios.h>
 #include <time.h>
@@ -18,17 +20,64 @@ namespace {
 struct termios g_saved_mode;
 volatile sig_atomic_t g_raw_active = 0;
 volatile sig_atomic_t g_color_changed = 0;
+// The terminal the player sees, when there is one: standard output, or
+// standard input when only the typed keys are shown there; -1 for none.
+volatile sig_atomic_t g_screen_fd = -1;
+// The cursor stands after text on its line, not at the start of one.
+volatile sig_atomic_t g_line_open = 0;
 
 const char kResetColor[] = "\x1b[0m";
 
-// Async-signal-safe: write(2) only.
-void WriteAll(const char* data, size_t size) { PlatformWrite(data, size); }
+// Async-signal-safe: write(2) and poll(2) only.
+bool WriteAll(const char* data, size_t size) { return PlatformWrite(data, size); }
 
-// Async-signal-safe: only tcsetattr and write.
+// Writes to a descriptor that is not standard output, as well as it can.
+// Async-signal-safe.
+void WriteTo(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
+// Follows the bytes that reach the screen, to know whether the cursor stands
+// at the start of a line. Escape sequences move nothing, but cursor home.
+void NoteShown(const char* data, size_t size) {
+  static int escape = 0;  // 1 after ESC, 2 inside a control sequence
+  for (size_t i = 0; i < size; ++i) {
+    unsigned char c = static_cast<unsigned char>(data[i]);
+    if (escape == 1) {
+      escape = c == '[' ? 2 : 0;
+    } else if (escape == 2) {
+      if (c < 0x40 || c > 0x7e) continue;
+      escape = 0;
+      if (c == 'H') g_line_open = 0;
+    } else if (c == 0x1b) {
+      escape = 1;
+    } else {
+      g_line_open = c != '\n' && c != '\r';
+    }
+  }
+}
+
+// Async-signal-safe: only tcsetattr and write. The colour goes back, the
+// line the cursor stands on is ended, and the settings are given back.
 void RestoreTerminal() {
   if (g_color_changed) {
     WriteAll(kResetColor, sizeof kResetColor - 1);
     g_color_changed = 0;
+  }
+  if (g_line_open && g_screen_fd >= 0) {
+    // So that the shell's prompt starts a line of its own.
+    if (g_screen_fd == STDOUT_FILENO) {
+      WriteAll("\n", 1);
+    } else {
+      WriteTo(g_screen_fd, "\n", 1);
+    }
+    g_line_open = 0;
   }
   if (g_raw_active) {
     tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_mode);
@@ -63,23 +112,103 @@ void OnSuspend(int) {
   errno = saved_errno;
 }
 
-void OnFatalSignal(int sig) {
+// Every signal that ends the process and can be caught: those sent to it,
+// a reader gone away, and its own faults (abort() among them).
+constexpr int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT, SIGPIPE,
+                                  SIGSEGV, SIGBUS,  SIGFPE, SIGILL,  SIGABRT};
+constexpr int kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
+struct sigaction g_previous_action[kEndingSignalCount];
+
+bool IsFault(int sig) {
+  return sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE || sig == SIGILL;
+}
+
+void OnEndingSignal(int sig, siginfo_t* info, void*) {
+  int saved_errno = errno;
   RestoreTerminal();
-  signal(sig, SIG_DFL);
-  raise(sig);
+  // Then the signal does what it would have done without the engine: the
+  // action from before (the default, as a rule) takes over.
+  for (int i = 0; i < kEndingSignalCount; ++i) {
+    if (kEndingSignals[i] == sig) sigaction(sig, &g_previous_action[i], nullptr);
+  }
+  // A fault comes again by itself when the faulting instruction runs again;
+  // a signal that was sent is sent again.
+  if (!IsFault(sig) || info == nullptr || info->si_code <= 0) raise(sig);
+  errno = saved_errno;
+}
+
+// A handler must be able to run when the stack has overflowed.
+void UseSignalStack() {
+  static char stack[1 << 16];
+  stack_t current;
+  if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0) {
+    return;  // one is in place already
+  }
+  stack_t ours = {};
+  ours.ss_sp = stack;
+  ours.ss_size = sizeof stack;
+  sigaltstack(&ours, nullptr);
+}
+
+void CatchEndingSignals() {
+  UseSignalStack();
+  for (int i = 0; i < kEndingSignalCount; ++i) {
+    struct sigaction action = {};
+    action.sa_sigaction = OnEndingSignal;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    if (sigaction(kEndingSignals[i], nullptr, &g_previous_action[i]) != 0) continue;
+    // A signal ignored by whoever started the engine stays ignored.
+    if (g_previous_action[i].sa_handler == SIG_IGN) continue;
+    sigaction(kEndingSignals[i], &action, nullptr);
+  }
+}
+
+// An exception that nobody catches, std::bad_alloc say.
+[[noreturn]] void OnTerminate() {
+  char message[512] = "ostrel: fatal error";
+  if (std::exception_ptr thrown = std::current_exception()) {
+    try {
+      std::rethrow_exception(thrown);
+    } catch (const std::exception& e) {
+      std::snprintf(message, sizeof message, "ostrel: fatal error: %s", e.what());
+    } catch (...) {
+    }
+  }
+  RestoreTerminal();
+  PlatformWriteError(message);
+  PlatformWriteError("\n");
+  std::_Exit(1);
+}
+
+// Standard output cannot take the text: the run cannot go on.
+[[noreturn]] void EndOnWriteFailure(int error) {
+  // Nothing more can reach the screen through standard output.
+  g_color_changed = 0;
+  if (g_screen_fd == STDOUT_FILENO) g_line_open = 0;
+  RestoreTerminal();
+  char message[512];
+  std::snprintf(message, sizeof message, "ostrel: cannot write the output: %s\n",
+                std::strerror(error));
+  PlatformWriteError(message);
+  std::_Exit(1);
 }
 
 class PosixTerminal {
  public:
   PosixTerminal() {
+    PlatformOpenStandardStreams();
     stdin_tty_ = isatty(STDIN_FILENO) == 1;
     stdout_tty_ = isatty(STDOUT_FILENO) == 1;
     const char* no_color = getenv("NO_COLOR");
     const char* term = getenv("TERM");
     color_ = stdout_tty_ && !(no_color != nullptr && no_color[0] != '\0') &&
              !(term != nullptr && strcmp(term, "dumb") == 0);
+    std::set_terminate(OnTerminate);
+    g_screen_fd = stdout_tty_ ? STDOUT_FILENO : stdin_tty_ ? STDIN_FILENO : -1;
+    // At a terminal there is something to give back on the way out.
+    if (stdin_tty_ || stdout_tty_) CatchEndingSignals();
     if (stdin_tty_ && tcgetattr(STDIN_FILENO, &g_saved_mode) == 0) {
-      for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(sig, OnFatalSignal);
       signal(SIGTSTP, OnSuspend);
       EnterRawMode();
     }
@@ -91,7 +220,13 @@ class PosixTerminal {
 
   void Write(const char* data, size_t size) { out_.append(data, size); }
   void Flush() {
-    if (!out_.empty()) WriteAll(out_.data(), out_.size());
+    if (out_.empty()) return;
+    if (!WriteAll(out_.data(), out_.size())) {
+      int error = errno;
+      out_.clear();
+      EndOnWriteFailure(error);
+    }
+    if (stdout_tty_) NoteShown(out_.data(), out_.size());
     out_.clear();
   }
 
@@ -187,68 +322,27 @@ class PosixTerminal {
     for (size_t i = 1; i < length && input_.Ready(30); ++i) input_.Next(&c);
   }
 
-  // Reads one line at the terminal, showing what is typed. Backspace erases
-  // the last character, Ctrl-U the whole line, Enter ends it; Ctrl-D on an
-  // empty line is the end of input.
+  // Reads one line at the terminal, showing what is typed.
   bool EditLine(std::string* line) {
-    line->clear();
-    char c;
-    for (;;) {
-      if (!input_.Next(&c)) return !line->empty();
-      unsigned char u = static_cast<unsigned char>(c);
-      if (c == '\n' || c == '\r') {
-        line->push_back('\n');
-        Echo("\n", 1);
-        return true;
-      }
-      if (u == 0x04) {
-        if (line->empty()) return false;
-        continue;
-      }
-      if (u == 0x7f || u == 0x08) {
-        EraseLastCharacter(line);
-        continue;
-      }
-      if (u == 0x15) {
-        while (!line->empty()) EraseLastCharacter(line);
-        continue;
-      }
-      if (u == 0x1b) {
-        ReadRestOfKey(c);  // arrows and the like do nothing here
-        continue;
-      }
-      if (u < 0x20 && c != '\t') continue;
-      line->push_back(c);
-      Echo(&c, 1);
-    }
-  }
-
-  void EraseLastCharacter(std::string* line) {
-    if (line->empty()) return;
-    // Step back over UTF-8 continuation bytes to the start of the character.
-    size_t start = line->size() - 1;
-    while (start > 0 && (static_cast<unsigned char>((*line)[start]) & 0xC0) == 0x80) {
-      --start;
-    }
-    if (Utf8CharLength(*line, start) != line->size() - start) start = line->size() - 1;
-    line->erase(start);
-    Echo("\b \b", 3);
+    LineKeys keys;
+    keys.next = [this] {
+      char c;
+      return input_.Next(&c) ? static_cast<unsigned char>(c) : -1;
+    };
+    keys.echo = [this](const std::string& text) { Echo(text.data(), text.size()); };
+    keys.skip_escape = [this] { ReadRestOfKey('\x1b'); };
+    return ::EditLine(line, keys);
   }
 
   // What is typed is shown on the terminal it is typed at, as the terminal's
   // own echo would show it, even when standard output goes elsewhere.
   void Echo(const char* data, size_t size) {
     if (stdout_tty_) {
-      WriteAll(data, size);
-      return;
+      if (!WriteAll(data, size)) EndOnWriteFailure(errno);
+    } else {
+      WriteTo(STDIN_FILENO, data, size);
     }
-    while (size > 0) {
-      ssize_t n = write(STDIN_FILENO, data, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return;
-      data += n;
-      size -= static_cast<size_t>(n);
-    }
+    NoteShown(data, size);
   }
 
   ByteReader input_;

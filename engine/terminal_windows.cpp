@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <string>
 
 #include "platform.h"
@@ -31,6 +32,22 @@ BOOL WINAPI OnControl(DWORD) {
   return FALSE;  // and the default handling ends the process
 }
 
+// An exception that nobody catches, std::bad_alloc say.
+[[noreturn]] void OnTerminate() {
+  std::string message = "ostrel: fatal error";
+  if (std::exception_ptr thrown = std::current_exception()) {
+    try {
+      std::rethrow_exception(thrown);
+    } catch (const std::exception& e) {
+      message = message + ": " + e.what();
+    } catch (...) {
+    }
+  }
+  RestoreColor();
+  PlatformWriteError((message + "\n").c_str());
+  std::_Exit(1);
+}
+
 bool IsConsole(DWORD which) {
   DWORD mode;
   return GetConsoleMode(GetStdHandle(which), &mode) != 0;
@@ -44,6 +61,7 @@ class WindowsTerminal {
     const char* no_color = std::getenv("NO_COLOR");
     color_ = stdout_console_ && !(no_color != nullptr && no_color[0] != '\0');
     SetConsoleCtrlHandler(OnControl, TRUE);
+    std::set_terminate(OnTerminate);
   }
   ~WindowsTerminal() {
     Flush();
@@ -52,8 +70,15 @@ class WindowsTerminal {
 
   void Write(const char* data, size_t size) { out_.append(data, size); }
   void Flush() {
-    if (!out_.empty()) PlatformWrite(out_.data(), out_.size());
+    if (out_.empty()) return;
+    bool written = PlatformWrite(out_.data(), out_.size());
     out_.clear();
+    if (!written) {
+      // The first write that fails for good ends the run.
+      RestoreColor();
+      PlatformWriteError("ostrel: cannot write the output\n");
+      std::_Exit(1);
+    }
   }
 
   void SetColor(int attribute) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
+#include "console.h"
 #include "globals.h"
 
 namespace {
@@ -27,6 +30,16 @@ TEST(GetAnimNameTest, TheAttackerIsNamedFirst) {
   EXPECT_EQ(animation, "|animation=player_10_PC_4");
   engine.getAnimName(4, 10, 4);
   EXPECT_EQ(animation, "|animation=PC_4_player_10");
+}
+
+// Counts that grow with the player's input (answers, a battle's turns) must
+// not wrap within any run, however long.
+TEST(CountTest, InputAndTurnCountsHoldSixtyFourBits) {
+  static_assert(sizeof(InputsRead()) >= 8, "answers read");
+  static_assert(std::is_same<decltype(&Battle::getAnimName),
+                             void (Battle::*)(long long, int, int)>::value,
+                "battle turns");
+  SUCCEED();
 }
 
 }  // namespace

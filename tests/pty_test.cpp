@@ -7,8 +7,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <string>
 #include <sys/wait.h>
 #include <termios.h>
@@ -33,7 +35,9 @@ bool SameSettings(const termios& a, const termios& b) {
 // job control, so that Ctrl-Z can stop it.
 class PtySession {
  public:
-  bool Start(const std::string& dir, bool own_group = false) {
+  // `before_exec` runs in the engine's process just before it starts.
+  bool Start(const std::string& dir, bool own_group = false,
+             const std::function<void()>& before_exec = nullptr) {
     int go[2], report[2];
     if (pipe(go) != 0 || pipe(report) != 0) return false;
     struct winsize size = {30, 100, 0, 0};
@@ -46,6 +50,7 @@ class PtySession {
       if (own_group) RunInOwnGroup(go[0], report[1]);
       char byte;
       if (read(go[0], &byte, 1) != 1) _exit(121);
+      if (before_exec) before_exec();
       execl(OSTREL_BINARY, "ostrel", static_cast<char*>(nullptr));
       _exit(122);
     }
@@ -176,8 +181,8 @@ const char kHall[] =
 class PtyTest : public ::testing::Test {
  protected:
   void Story(const std::string& script) { dir_.Write("script.ostrel", script); }
-  bool Start(bool own_group = false) {
-    if (!session_.Start(dir_.path(), own_group)) {
+  bool Start(bool own_group = false, const std::function<void()>& before_exec = nullptr) {
+    if (!session_.Start(dir_.path(), own_group, before_exec)) {
       return false;
     }
     return true;
@@ -290,12 +295,92 @@ TEST_P(PtySignalTest, SettingsAreRestoredAfterTheSignal) {
     kill(session_.engine_pid(), GetParam());
   }
   int status = session_.WaitExit();
+  EXPECT_TRUE(SameSettings(session_.before(), session_.Settings()));
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer's own report ends the run for the faults it watches.
+  if (GetParam() == SIGSEGV || GetParam() == SIGBUS || GetParam() == SIGFPE) {
+    EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) != 0));
+    return;
+  }
+#endif
   ASSERT_TRUE(WIFSIGNALED(status)) << status;
   EXPECT_EQ(WTERMSIG(status), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PtySignalTest,
+                         ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV,
+                                           SIGBUS, SIGFPE, SIGILL, SIGABRT));
+
+TEST_F(PtyTest, OutputToAReaderThatLeftDiesOfSigpipeWithTheTerminalRestored) {
+  Story(kHall);
+  dir_.Write("title_screen.ostrel", "TITLE\n");
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  // As `ostrel | head -c 0`: standard output is a pipe nobody reads.
+  START_OR_SKIP(false, [&] {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+  });
+  close(out[0]);
+  close(out[1]);
+  int status = session_.WaitExit();
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGPIPE);
   EXPECT_TRUE(SameSettings(session_.before(), session_.Settings()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, PtySignalTest, ::testing::Values(SIGINT, SIGTERM, SIGHUP));
+TEST_F(PtyTest, UncaughtExceptionRestoresTheTerminalAndReportsOnOneLine) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run within a small address space";
+#endif
+  // A script line far larger than the memory the engine may have.
+  Story("|start_location:\nA\n|location=A\nIn A.\n/pause\n" + std::string(96 << 20, 'x') +
+        "\n/end\n");
+  START_OR_SKIP(false, [] {
+    struct rlimit limit = {64 << 20, 64 << 20};
+    setrlimit(RLIMIT_AS, &limit);
+    dup2(STDOUT_FILENO, STDERR_FILENO);
+  });
+  ASSERT_TRUE(session_.WaitFor("In A."));
+  session_.Type("k");
+  int status = session_.WaitExit();
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(session_.output().find("In A.\r\nostrel: fatal error: std::bad_alloc\r\n"),
+            std::string::npos)
+      << session_.output();
+  EXPECT_TRUE(SameSettings(session_.before(), session_.Settings()));
+}
+
+// The shell's prompt starts a line of its own, whatever ended the run.
+TEST_F(PtyTest, RunEndedAtThePromptEndsTheLineFirst) {
+  // Ctrl-D on the empty line, Ctrl-C halfway through a word.
+  for (std::string typed : {"", "nor"}) {
+    PtySession session;
+    dir_.Write("script.ostrel", kHall);
+    if (!session.Start(dir_.path())) GTEST_SKIP() << "no pseudo-terminal here";
+    ASSERT_TRUE(session.WaitFor("The hall.\r\n>"));
+    session.Type(typed);
+    ASSERT_TRUE(session.WaitFor(">" + typed));
+    session.Type(typed.empty() ? "\x04" : "\x03");
+    session.WaitExit();
+    std::string end = ">" + typed + "\r\n";
+    const std::string& out = session.output();
+    ASSERT_GE(out.size(), end.size());
+    EXPECT_EQ(out.substr(out.size() - end.size()), end) << out;
+  }
+}
+
+TEST_F(PtyTest, FatalErrorEndsItsLineBeforeTheShellTakesOver) {
+  Story("|start_location:\nA\n|location=A\n/end\n");
+  START_OR_SKIP();
+  ASSERT_TRUE(session_.WaitFor("repeats for ever"));
+  session_.Type("k");
+  session_.WaitExit();
+  const std::string& out = session_.output();
+  EXPECT_EQ(out.substr(out.size() - 6), "\x1b[0m\r\n") << out;
+}
 
 TEST_F(PtyTest, CtrlZSuspendsWithTheTerminalRestoredAndResumesInRawMode) {
   Story(kHall);

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(TokenQueueTest, WordsComeOneAtATimeFromTheLine) {
@@ -85,6 +89,51 @@ TEST(SgrTest, ConsoleAttributesMapToAnsiColours) {
   EXPECT_EQ(SgrForAttribute(0x1F), "\x1b[97;44m");
   EXPECT_EQ(SgrForAttribute(0xC0), "\x1b[30;101m");
   EXPECT_EQ(SgrForAttribute(0x1000C), "\x1b[91m");  // only the low 16 bits
+}
+
+// The words of an endless line, read through pieces of bounded size, are the
+// words of the line; an overlong word keeps one byte past the limit.
+TEST(LineBuilderTest, LongLinesComeInPiecesThatSplitNoWord) {
+  std::string line;
+  std::vector<std::string> expected;
+  for (int i = 0; line.size() < 3 * LineBuilder::kLongLineBytes; ++i) {
+    expected.push_back("w" + std::to_string(i));
+    line += expected.back() + (i % 7 == 0 ? "\t  " : " ");
+  }
+  std::string huge(kMaxWordBytes + 5000, 'h');
+  line += huge + " end\n";
+  expected.push_back(huge.substr(0, kMaxWordBytes + 1));
+  expected.push_back("end");
+  ByteReader reader;
+  reader.UseMemory(line);
+  TokenQueue queue;
+  std::vector<std::string> words;
+  size_t longest_piece = 0;
+  auto next = [&](std::string* piece) {
+    bool got = reader.ReadLine(piece);
+    longest_piece = std::max(longest_piece, piece->size());
+    return got;
+  };
+  std::string word;
+  while (queue.ReadWord(&word, next)) words.push_back(word);
+  EXPECT_TRUE(words == expected);
+  EXPECT_LE(longest_piece, LineBuilder::kLongLineBytes + kMaxWordBytes + 2);
+}
+
+TEST(LineBuilderTest, ErasingBackIntoAWordLetsItGrowAgainUpToTheLimit) {
+  LineBuilder typed;
+  for (char c : std::string("ab ")) typed.Add(c);
+  for (size_t i = 0; i <= kMaxWordBytes; ++i) typed.Add('x');
+  EXPECT_FALSE(typed.Add('x'));  // past the limit
+  for (size_t i = 0; i <= kMaxWordBytes; ++i) typed.EraseLastCharacter();
+  typed.EraseLastCharacter();  // the blank: back in "ab"
+  EXPECT_TRUE(typed.Add('c'));
+  typed.Add('\n');
+  ASSERT_TRUE(typed.Complete());
+  std::string line;
+  typed.Take(&line);
+  EXPECT_EQ(line, "abc\n");
+  EXPECT_TRUE(typed.empty());
 }
 
 }  // namespace

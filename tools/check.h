@@ -55,7 +55,7 @@ struct StorySources {
 // Reads the four files of the story in `dir` ("" means the current
 // directory). A file that cannot be read is left not present. Returns false,
 // with `*err` set, when the story cannot be checked at all: no script, or a
-// file too large to index (4 GiB or more).
+// file too large to index (2 GiB or more).
 bool ReadStorySources(const std::string& dir, StorySources* sources, std::string* err);
 
 /* ==== Findings =========================================================== */

@@ -54,12 +54,16 @@ int main(int argc, char** argv) {
   StoryCheck check = CheckStory(sources, parts);
   if (graph) {
     PrintGraph(check, std::cout);
-    return 0;
-  }
-  if (stats) {
+  } else if (stats) {
     PrintStats(sources, check, std::cout);
-    return 0;
+  } else {
+    PrintFindings(check.findings, std::cout);
   }
-  PrintFindings(check.findings, std::cout);
-  return check.HasErrors() ? 1 : 0;
+  // A report that could not be written is no report.
+  if (!std::cout.flush()) {
+    std::cerr << "ostrel-check: cannot write the output
+";
+    return 2;
+  }
+  return !graph && !stats && check.HasErrors() ? 1 : 0;
 }

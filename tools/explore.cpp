@@ -17,7 +17,7 @@ namespace {
 struct ReportSeen {
   std::string message;
   std::string section;
-  long runs = 0;
+  long long runs = 0;
   std::string shortest;  // the shortest walkthrough that reaches it
   std::time_t clock = 0;  // the clock at the start of that run
   std::string file;       // where that walkthrough was written
@@ -82,9 +82,9 @@ int Explore(const ExploreOptions& options) {
   for (size_t s = 0; s < map.sections.size(); ++s) section_index.emplace(map.What(map.sections[s]), s);
 
   std::vector<ReportSeen> reports;
-  std::map<std::string, long> endless;  // the sections gone round, and how often
-  long ended = 0, engine_ended = 0, stopped = 0;
-  for (long r = 0; r < options.runs; ++r) {
+  std::map<std::string, long long> endless;  // the sections gone round, and how often
+  long long ended = 0, engine_ended = 0, stopped = 0;
+  for (long long r = 0; r < options.runs; ++r) {
     ExploreRun& run = CurrentRun();
     std::seed_seq seeds{static_cast<unsigned>(options.seed), static_cast<unsigned>(options.seed >> 32),
                         static_cast<unsigned>(r)};
@@ -291,7 +291,7 @@ int Explore(const ExploreOptions& options) {
     if (map.duels.empty()) out << " none";
     out << "\n";
     for (const StoryMap::Duel& d : map.duels) {
-      auto count = [&](const std::map<std::string, long>& m) {
+      auto count = [&](const std::map<std::string, long long>& m) {
         auto it = m.find(d.header);
         return it == m.end() ? 0L : it->second;
       };

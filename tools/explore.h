@@ -16,9 +16,9 @@
 #include "check.h"
 
 struct ExploreOptions {
-  long runs = 1000;
+  long long runs = 1000;
   unsigned long long seed = 1;
-  long steps = 10000;
+  long long steps = 10000;
   bool json = false;
   std::string dir = ".";
   std::string out = "explore-walkthroughs";  // where walkthroughs are written
@@ -33,8 +33,8 @@ struct ExploreRun {
   std::mt19937_64 random;
   const StoryMap* map = nullptr;
   const std::unordered_map<std::string_view, size_t>* sections = nullptr;  // header -> map->sections
-  long step_limit = 0;
-  long steps = 0;
+  long long step_limit = 0;
+  long long steps = 0;
   std::time_t clock = 0;
   std::string walkthrough;  // the player's input so far, as a walkthrough file
   // Error reports: message, section, and the walkthrough's length then.
@@ -44,15 +44,15 @@ struct ExploreRun {
     size_t walkthrough_length;
   };
   std::vector<Report> reports;
-  std::vector<std::pair<long, std::string>> entered;  // step, header
+  std::vector<std::pair<long long, std::string>> entered;  // step, header
 };
 
 // What all runs together reached. Places are (file, line).
 struct ExploreCoverage {
   std::set<std::string> sections;
-  std::set<int> answers;
-  std::set<std::pair<int, int>> played, skipped, given, shown;
-  std::map<std::string, long> fought, won, lost;
+  std::set<long long> answers;
+  std::set<std::pair<int, long long>> played, skipped, given, shown;
+  std::map<std::string, long long> fought, won, lost;
 };
 
 ExploreRun& CurrentRun();

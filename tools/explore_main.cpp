@@ -51,9 +51,9 @@ int main(int argc, char** argv) {
         continue;
       }
       if (!Count(next, &value)) return Usage();
-      if (arg == "--runs") options.runs = static_cast<long>(value);
+      if (arg == "--runs") options.runs = value;
       if (arg == "--seed") options.seed = static_cast<unsigned long long>(value);
-      if (arg == "--steps") options.steps = static_cast<long>(value);
+      if (arg == "--steps") options.steps = value;
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg[0] == '-' || have_dir) {
@@ -63,5 +63,11 @@ int main(int argc, char** argv) {
       have_dir = true;
     }
   }
-  return Explore(options);
+  int status = Explore(options);
+  // A report that could not be written is no report.
+  if (!std::cout.flush()) {
+    std::cerr << "ostrel-explore: cannot write the output\n";
+    return 2;
+  }
+  return status;
 }

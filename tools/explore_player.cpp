@@ -143,15 +143,15 @@ void OnLineShown() {
   if (file >= 0) Coverage().shown.insert({file, stream->line_number()});
 }
 
-void OnBlock(const DataStream& source, int if_line, bool played) {
+void OnBlock(const DataStream& source, long long if_line, bool played) {
   int file = FileOf(&source);
   if (file < 0) return;
   (played ? Coverage().played : Coverage().skipped).insert({file, if_line});
 }
 
-void OnAnswer(int choice_line) { Coverage().answers.insert(choice_line); }
+void OnAnswer(long long choice_line) { Coverage().answers.insert(choice_line); }
 
-void OnItemGiven(const DataStream& source, int name_line) {
+void OnItemGiven(const DataStream& source, long long name_line) {
   int file = FileOf(&source);
   if (file >= 0) Coverage().given.insert({file, name_line});
 }

@@ -1,6 +1,9 @@
 // The replay terminal: output as a piped run writes it, input from standard
 // input by the rules of a pipe, and no real pauses.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform.h"
@@ -19,7 +22,12 @@ void Mark(const std::string& text) {
   if (Replay().trace) g_out += "[[" + text + "]]";
 }
 
-bool NextLine(std::string* text) { return g_input.ReadLine(text); }
+// Everything written so far goes out before a line is read, as at a terminal,
+// so that a run of any length holds only the text since its last read.
+bool NextLine(std::string* text) {
+  TermFlush();
+  return g_input.ReadLine(text);
+}
 
 }  // namespace
 
@@ -44,8 +52,15 @@ void TermFlush() {
     g_out.clear();
     return;
   }
-  PlatformWrite(g_out.data(), g_out.size());
+  bool written = PlatformWrite(g_out.data(), g_out.size());
   g_out.clear();
+  if (!written) {
+    // Like the engine: the first write that fails for good ends the run.
+    std::string message = std::string("ostrel-replay: cannot write the output: ") +
+                          std::strerror(errno) + "\n";
+    PlatformWriteError(message.c_str());
+    std::exit(1);
+  }
 }
 
 void TermSetColor(int attribute) { Mark("color " + std::to_string(attribute)); }
@@ -66,6 +81,7 @@ void TermSleep(int ms) {
 }
 
 bool TermWaitKey() {
+  TermFlush();
   char c;
   if (!g_input.Next(&c)) {
     Mark("end of input");

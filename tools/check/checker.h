@@ -15,7 +15,7 @@
 // a line ends at a line feed, a carriage return before the line feed belongs
 // to the line end, a last line without a line end is a line too. Only the
 // lines that stand in the file count (no empty line after a last line end).
-// REQUIRES: the bytes outlive the table and are shorter than 4 GiB.
+// REQUIRES: the bytes outlive the table and are shorter than 2 GiB.
 //
 // The table keeps where every 16th line starts, and the lines around the
 // one last asked for: reading lines in order, or near the last one, costs

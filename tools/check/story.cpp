@@ -8,6 +8,7 @@
 
 #include "check/checker.h"
 #include "keywords.h"
+#include "platform.h"
 
 /* ==== Lines ============================================================= */
 
@@ -157,9 +158,9 @@ const char* StoryFileName(StoryFile file) {
 namespace {
 
 bool ReadWhole(const std::string& path, std::string* bytes) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  // Like the engine: a directory, a FIFO or a device is no story file, and
+  // telling so never waits on the file.
+  std::FILE* f = PlatformOpenDataFile(path.c_str());
   if (f == nullptr) return false;
   bytes->clear();
   // Hold the bytes once, without room to spare; a file that grows while it
@@ -183,8 +184,9 @@ bool ReadStorySources(const std::string& dir, StorySources* sources, std::string
     std::string path = base + "/" + StoryFileName(static_cast<StoryFile>(f));
     file.present = ReadWhole(path, &file.bytes);
     if (!file.present) file.bytes.clear();
-    if (file.bytes.size() >= (1ULL << 32)) {
-      *err = path + " is too large to check (4 GiB or more)";
+    // Lines and columns are counted in int: 2 GiB holds fewer lines than that.
+    if (file.bytes.size() >= (1ULL << 31)) {
+      *err = path + " is too large to check (2 GiB or more)";
       return false;
     }
   }
