@@ -61,8 +61,7 @@ int main(int argc, char** argv) {
   }
   // A report that could not be written is no report.
   if (!std::cout.flush()) {
-    std::cerr << "ostrel-check: cannot write the output
-";
+    std::cerr << "ostrel-check: cannot write the output\n";
     return 2;
   }
   return !graph && !stats && check.HasErrors() ? 1 : 0;
