@@ -119,6 +119,19 @@ TEST(CheckStory, LoopsAreErrorsOrWarningsByTheirConditions) {
       "/change_location:\nA\n/end\n/end_if\n/get_input\n>>y\n/end\n"));
   EXPECT_EQ(FindingWith(excluded, "possible-loop"), nullptr);
   EXPECT_EQ(FindingWith(excluded, "endless-loop"), nullptr);
+
+  // Going round takes the key it needs: the keys run out.
+  StoryCheck consumed = CheckStory(Script(
+      "|start_location:\nA\n|location=A\n/if:\nHasInInventory:\nKey\n/change_location:\nB\n/end\n/end_if\n"
+      "/get_input\n>>x\n/add_to_inventory:\nKey\n/end\n|location=B\n/take_from_inventory:\nKey\n"
+      "/change_location:\nA\n/end\n"));
+  EXPECT_EQ(FindingWith(consumed, "possible-loop"), nullptr);
+  // Giving it back on the way keeps the story going round.
+  StoryCheck given_back = CheckStory(Script(
+      "|start_location:\nA\n|location=A\n/if:\nHasInInventory:\nKey\n/change_location:\nB\n/end\n/end_if\n"
+      "/get_input\n>>x\n/add_to_inventory:\nKey\n/end\n|location=B\n/take_from_inventory:\nKey\n"
+      "/add_to_inventory:\nKey\n/change_location:\nA\n/end\n"));
+  EXPECT_NE(FindingWith(given_back, "possible-loop"), nullptr);
 }
 
 // The line table holds only every 16th line's start and a window of lines:

@@ -432,7 +432,7 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
     } else if (text == kw::kAddToInventory || text == kw::kTakeFromInventory) {
       int name_index = 0;
       int next = ParseItem(StoryFile::kScript, i + 1, &name_index);
-      std::string name(script.At(name_index));
+      std::string name = (text == kw::kAddToInventory ? "+" : "-") + std::string(script.At(name_index));
       for (Outcome& o : active) o.items.push_back(name);
       i = next;
     } else if (text == kw::kWait) {
