@@ -109,6 +109,7 @@ class Checker {
   // would, advancing `*i` past them; records the names it uses.
   void Command(StoryFile file, int* i, int section);
   void ShownLine(StoryFile file, int index);
+  void LeadingBlank(int index);
   void UnknownCommand(StoryFile file, int index, bool frame);
   // Follows the paths through a section from line `start` as the engine
   // plays them, recording the map's edges; with `outcomes`, how each path
