@@ -9,6 +9,7 @@ _ostrel_tools_options() {
     ostrel-check) echo "--graph --stats" ;;
     ostrel-replay) echo "--time --time-step --show-pauses --trace" ;;
     ostrel-explore) echo "--runs --seed --steps --json --out" ;;
+    ostrel-lsp) echo "--stdio" ;;
     ostrel-publish) echo "-o --title --force --template" ;;
   esac
   echo "--help --version"
@@ -44,4 +45,4 @@ _ostrel_tools() {
   fi
 }
 
-complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore ostrel-publish
+complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore ostrel-lsp ostrel-publish

@@ -60,13 +60,20 @@ void Battle::GetMovesNum() {
 
 bool Battle::ParameterPresent(std::string keyword) {
   findInFile(script, battle);
+  if (line == keyword) return true;
   ConditionArguments arguments;
-  while (line != keyword) {
-    if (!script.ReadLine(&line)) return false;
-    bool is_argument = arguments.Next(line);
-    if (!is_argument && enteredNewSection()) return false;
-  }
-  return true;
+  bool at_boundary = false;
+  bool stopped = script.ReadUntil(&line, [&](const char* text, size_t size) {
+    bool is_argument = arguments.Next(text, size);
+    at_boundary = !is_argument && size > 0 && text[0] == '|';
+    return at_boundary || SameLine(text, size, keyword);
+  });
+  // A read that found nothing left (an empty line at the end of the file)
+  // answers no, whatever the keyword.
+  if (stopped) return !at_boundary && !(script.eof() && line.empty());
+  // The scan ended with the file: the search reads once more and finds nothing.
+  script.ReadLine(&line);
+  return false;
 }
 
 void Battle::PrintMenu(const char* message, const char* option_prefix) {
@@ -163,8 +170,8 @@ void Battle::getAnimationSetName() {
 namespace {
 // The form of a set's header line: "|" first and "=" as the fifteenth
 // character, as in "|animation_set=".
-bool LooksLikeSetHeader(const std::string& text) {
-  return text.size() >= 15 && text[0] == '|' && text[14] == '=';
+bool LooksLikeSetHeader(const char* text, size_t size) {
+  return size >= 15 && text[0] == '|' && text[14] == '=';
 }
 }  // namespace
 
@@ -173,13 +180,18 @@ void Battle::playAnimation(std::string name) {
   bool set_found = findInFile(animations, animation_set);
   bool reported = false;
   while (line != name) {
-    if (!animations.ReadLine(&line)) {
-      // A missing set has been reported already; an animation missing from
-      // the file's last set is reported here.
+    bool stopped = animations.ReadUntil(&line, [&](const char* text, size_t size) {
+      return SameLine(text, size, name) || LooksLikeSetHeader(text, size);
+    });
+    if (!stopped) {
+      // The file ended: the scan's last read finds nothing left. A missing
+      // set has been reported already; an animation missing from the file's
+      // last set is reported here.
+      animations.ReadLine(&line);
       if (set_found && !reported) Error(name + " not found within " + animation_set);
       return;
     }
-    if (LooksLikeSetHeader(line)) {
+    if (LooksLikeSetHeader(line.data(), line.size())) {
       Error(name + " not found within " + animation_set);
       reported = true;
     }

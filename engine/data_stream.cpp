@@ -6,13 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
-namespace {
-constexpr size_t kBufferSize = 1 << 16;
-}
-
 const DataStream* DataStream::last_read_ = nullptr;
 
-DataStream::DataStream(const char* path) : buffer_(kBufferSize) { Open(path); }
+DataStream::DataStream(const char* path, size_t buffer_size) { Open(path, buffer_size); }
 
 DataStream::~DataStream() { Close(); }
 
@@ -21,8 +17,9 @@ void DataStream::Close() {
   file_ = nullptr;
 }
 
-void DataStream::Open(const char* path) {
+void DataStream::Open(const char* path, size_t buffer_size) {
   Close();
+  buffer_.resize(buffer_size > 0 ? buffer_size : 1);
   eof_ = false;
   line_number_ = 0;
   begin_ = end_ = 0;
@@ -87,6 +84,19 @@ void DataStream::Rewind() {
     std::clearerr(file_);
     std::fseek(file_, 0, SEEK_SET);
   }
+}
+
+const char* DataStream::NextLineEnd(const char* from, const char* end) {
+  const void* feed = std::memchr(from, '\n', static_cast<size_t>(end - from));
+  return feed != nullptr ? static_cast<const char*>(feed) : end;
+}
+
+std::uint64_t LineEndMaskPortable(const char* data, size_t size) {
+  std::uint64_t mask = 0;
+  for (size_t i = 0; i < size; ++i) {
+    mask |= static_cast<std::uint64_t>(data[i] == '\n') << i;
+  }
+  return mask;
 }
 
 int LineNumber(const std::string& text) {

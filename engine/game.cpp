@@ -10,12 +10,11 @@
 bool Game::findInFile(DataStream& stream, std::string header) {
   stream.Rewind();
   ConditionArguments arguments;
-  for (;;) {
-    stream.ReadLine(&line);
-    bool is_argument = arguments.Next(line);
-    if (line == header && !is_argument) return true;
-    if (stream.eof()) break;
-  }
+  bool found = stream.ReadUntil(&line, [&](const char* text, size_t size) {
+    bool is_argument = arguments.Next(text, size);
+    return !is_argument && SameLine(text, size, header);
+  });
+  if (found) return true;
   Error(header + " does not exist");
   return false;
 }
@@ -26,29 +25,25 @@ void Game::findInSection(std::string sectionHeader, std::string wanted,
   // stream at its end, so the reads below find nothing.
   findInFile(stream, sectionHeader);
   ConditionArguments arguments;
-  for (;;) {
-    stream.ReadLine(&line);
-    bool is_argument = arguments.Next(line);
-    if (line == wanted) return;
-    if (!is_argument && enteredNewSection()) return;
-    if (stream.eof()) return;
-  }
+  stream.ReadUntil(&line, [&](const char* text, size_t size) {
+    bool is_argument = arguments.Next(text, size);
+    return SameLine(text, size, wanted) || (!is_argument && size > 0 && text[0] == '|');
+  });
 }
 
 bool Game::enteredNewSection() { return !line.empty() && line[0] == '|'; }
 
 void Game::findGameBeginning() {
-  for (;;) {
-    script.ReadLine(&line);
-    if (line == kw::kStartLocation || line == kw::kStartDialog ||
-        line == kw::kStartBattle) {
-      break;
+  static const std::string kStatements[] = {kw::kStartLocation, kw::kStartDialog,
+                                            kw::kStartBattle};
+  bool found = script.ReadUntil(&line, [](const char* text, size_t size) {
+    for (const std::string& statement : kStatements) {
+      if (SameLine(text, size, statement)) return true;
     }
-    if (script.eof()) {
-      // A story without a beginning cannot be played at all.
-      FatalError("missing start statement");
-    }
-  }
+    return false;
+  });
+  // A story without a beginning cannot be played at all.
+  if (!found) FatalError("missing start statement");
   std::string statement = line;
   script.ReadLine(&line);
   if (statement == kw::kStartLocation) {

@@ -3,6 +3,8 @@
 #ifndef ENGINE_KEYWORDS_H_
 #define ENGINE_KEYWORDS_H_
 
+#include <cstddef>
+#include <cstring>
 #include <string>
 
 namespace kw {
@@ -89,6 +91,7 @@ bool StartsWith(const std::string& text, const char* prefix);
 // True when `text` is one of the eight conditions on the player's progress,
 // whose argument line is a section name.
 bool IsProgressCondition(const std::string& text);
+bool IsProgressCondition(const char* data, size_t size);
 
 // Tells, line by line, which lines of a scan are the argument line of a
 // progress condition: the line after "/if:" and a progress condition. Such a
@@ -98,10 +101,14 @@ class ConditionArguments {
  public:
   // Give every line of the scan in order; answers whether this one is such
   // an argument line.
-  bool Next(const std::string& text) {
+  bool Next(const std::string& text) { return Next(text.data(), text.size()); }
+  // The same for the `size` bytes at `data`, a line where it lies.
+  bool Next(const char* data, size_t size) {
     bool is_argument = argument_next_;
-    argument_next_ = after_if_ && IsProgressCondition(text);
-    after_if_ = text == kw::kIf;
+    argument_next_ = after_if_ && IsProgressCondition(data, size);
+    // The length first: most lines are told apart without reading them.
+    constexpr size_t kIfLength = std::char_traits<char>::length(kw::kIf);
+    after_if_ = size == kIfLength && std::memcmp(data, kw::kIf, kIfLength) == 0;
     return is_argument;
   }
 

@@ -10,11 +10,15 @@ seconds=$3
 corpus=$build/corpus
 bash "$src/fuzz/make_corpus.sh" "$src" "$corpus" || exit 1
 failed=0
-for target in stream_fuzzer story_fuzzer; do
+targets="stream_fuzzer story_fuzzer"
+[ -x "$build/lsp_fuzzer" ] && targets="$targets lsp_fuzzer"
+for target in $targets; do
   name=${target%_fuzzer}
   mkdir -p "$build/findings/$name"
   echo "== $target for ${seconds}s"
-  "$build/$target" "$corpus/$name" -max_total_time="$seconds" -max_len=8192 \
+  max_len=8192
+  [ "$name" = lsp ] && max_len=32768  # a story and a stream of requests
+  "$build/$target" "$corpus/$name" -max_total_time="$seconds" -max_len=$max_len \
       -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
       $([ "$name" = story ] && echo -dict="$src/fuzz/story.dict") \
       -artifact_prefix="$build/findings/$name/" 2>&1 | tail -n 15

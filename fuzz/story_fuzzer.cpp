@@ -13,25 +13,13 @@
 
 #include "keywords.h"
 #include "replay_terminal.h"
+#include "split_parts.h"
 #include "story_runner.h"
 
 namespace {
 
 const char* const kFiles[] = {kw::kScriptFile, kw::kAnimationsFile,
                               kw::kTitleScreenFile, kw::kCreditsFile};
-
-std::vector<std::string> Split(const std::string& data) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (parts.size() < 4) {
-    size_t at = data.find("\xfe\xff", start);
-    if (at == std::string::npos) break;
-    parts.push_back(data.substr(start, at - start));
-    start = at + 2;
-  }
-  parts.push_back(data.substr(start));
-  return parts;
-}
 
 // The story's directory; the fuzzer's own working directory is left alone,
 // since its corpus paths may be relative.
@@ -52,7 +40,7 @@ void Prepare() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   Prepare();
   std::vector<std::string> parts =
-      Split(std::string(reinterpret_cast<const char*>(bytes), size));
+      SplitParts(std::string(reinterpret_cast<const char*>(bytes), size), 4);
   // The last part is the player's input; the parts before it are files.
   std::string input = parts.back();
   parts.pop_back();

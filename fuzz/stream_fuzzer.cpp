@@ -76,5 +76,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (stream.ReadLine(&line) || !line.empty() || !stream.eof()) std::abort();
     stream.Rewind();
   }
+
+  // The scan of the lookups, through a buffer of 1 to 80 bytes, stopping at
+  // every line that begins with the first byte: the same lines, line numbers
+  // and end of file as the plain split.
+  if (size > 0) {
+    char mark = data[0];
+    DataStream scan(g_path.c_str(), 1 + static_cast<unsigned char>(data[size - 1]) % 80);
+    std::string line;
+    size_t next = 0;
+    for (;;) {
+      bool stopped = scan.ReadUntil(&line, [mark](const char* text, size_t length) {
+        return length > 0 && text[0] == mark;
+      });
+      size_t i = next;
+      while (i < expected.size() && (expected[i].first.empty() || expected[i].first[0] != mark)) ++i;
+      if (i == expected.size()) {
+        if (stopped || line != expected.back().first || !scan.eof()) std::abort();
+        break;
+      }
+      if (!stopped || line != expected[i].first || scan.eof() != expected[i].second ||
+          scan.line_number() != static_cast<std::int64_t>(i) + 1) {
+        std::abort();
+      }
+      if (scan.eof()) break;
+      next = i + 1;
+    }
+  }
   return 0;
 }

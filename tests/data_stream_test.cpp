@@ -114,6 +114,56 @@ TEST(DataStreamTest, BytesAreKeptAsTheyAre) {
   EXPECT_EQ(line, bytes);
 }
 
+TEST(LineEndMaskTest, MarksEveryLineFeedAndNothingElse) {
+  // Line feeds among bytes that differ from one in a single bit, at every
+  // place of a block and in blocks of every size up to 64.
+  const char kBytes[] = {'\n', '\n', '\r', '\x0b', '\x08', '\x8a', '\x0e', 'a', '\0'};
+  unsigned state = 1;
+  for (int round = 0; round < 2000; ++round) {
+    char block[64];
+    for (char& c : block) {
+      state = state * 1103515245u + 12345u;
+      c = kBytes[(state >> 16) % sizeof kBytes];
+    }
+    size_t size = static_cast<size_t>(round % 65);
+    std::uint64_t expected = 0;
+    for (size_t i = 0; i < size; ++i) {
+      if (block[i] == '\n') expected |= std::uint64_t{1} << i;
+    }
+    EXPECT_EQ(LineEndMask(block, size), expected);
+    EXPECT_EQ(LineEndMaskPortable(block, size), expected);
+  }
+}
+
+TEST(DataStreamTest, ScanStopsWhereLineByLineReadingWould) {
+  // Lines of every length up to five blocks of the line-end search, so that
+  // line ends fall at every place of a block, LF and CR LF alike.
+  ScopedTempDir dir;
+  Lines lines;
+  std::string text;
+  for (size_t length = 0; length <= 330; ++length) {
+    lines.push_back(std::string(length, static_cast<char>('a' + length % 26)));
+    text += lines.back() + (length % 3 == 0 ? "\r\n" : "\n");
+  }
+  std::string path = dir.Write("f", text);
+  for (size_t every : {1, 7, 64, 1000}) {
+    DataStream stream(path.c_str());
+    std::string line;
+    for (size_t i = every - 1; i < lines.size(); i += every) {
+      EXPECT_TRUE(stream.ReadUntil(&line, [&](const char*, size_t size) {
+        return size % every == every - 1;
+      }));
+      EXPECT_EQ(line, lines[i]);
+      EXPECT_EQ(stream.line_number(), static_cast<std::int64_t>(i) + 1);
+    }
+    // No stop before the end: the scan ends with the end of file's empty read.
+    EXPECT_FALSE(stream.ReadUntil(&line, [](const char*, size_t) { return false; }));
+    EXPECT_EQ(line, "");
+    EXPECT_TRUE(stream.eof());
+    EXPECT_EQ(stream.line_number(), static_cast<std::int64_t>(lines.size()));
+  }
+}
+
 TEST(LineNumberTest, ReadsLikeAtoi) {
   EXPECT_EQ(LineNumber("1500"), 1500);
   EXPECT_EQ(LineNumber("250ms"), 250);

@@ -10,6 +10,7 @@
 #include "duel_odds.h"
 
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -75,4 +76,12 @@ DuelOdds ComputeDuelOdds(long long player_health, long long PC_health, long long
     turns += x_at_least[x] * y_at_least[y];
   }
   return DuelOdds{true, wins, turns};
+}
+
+std::string DescribeOdds(const DuelOdds& odds) {
+  if (!odds.computed) return "not computed (fewer than 2 moves, or health beyond 2,000,000)";
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, "the player wins %.2f%% of duels, in %.4f turns on average",
+                100.0 * odds.player_wins, odds.expected_turns);
+  return buffer;
 }

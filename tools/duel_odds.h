@@ -2,6 +2,8 @@
 #ifndef TOOLS_DUEL_ODDS_H_
 #define TOOLS_DUEL_ODDS_H_
 
+#include <string>
+
 struct DuelOdds {
   bool computed;          // false: the numbers are beyond what is computed here
   double player_wins;     // the chance that the player wins
@@ -15,5 +17,9 @@ struct DuelOdds {
 // no turn can end (fewer than 2 moves, both health values above 0) is not
 // computed.
 DuelOdds ComputeDuelOdds(long long player_health, long long PC_health, long long moves);
+
+// The odds in words, as the tools show them: "the player wins 66.67% of
+// duels, in 2.0000 turns on average", or why they are not computed.
+std::string DescribeOdds(const DuelOdds& odds);
 
 #endif  // TOOLS_DUEL_ODDS_H_

@@ -54,12 +54,6 @@ std::string Json(const std::string& text) {
   return out + "\"";
 }
 
-std::string Percent(double p) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.2f%%", 100.0 * p);
-  return buffer;
-}
-
 std::string Number(double value) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.4f", value);
@@ -303,13 +297,8 @@ int Explore(const ExploreOptions& options) {
       };
       out << "  " << d.header << " (script.ostrel:" << d.line << "): fought " << count(coverage.fought)
           << ", won " << count(coverage.won) << ", lost " << count(coverage.lost) << "\n";
-      DuelOdds odds = ComputeDuelOdds(d.player_health, d.PC_health, d.moves);
-      if (odds.computed) {
-        out << "    odds: the player wins " << Percent(odds.player_wins) << " of duels, in "
-            << Number(odds.expected_turns) << " turns on average\n";
-      } else {
-        out << "    odds: not computed (fewer than 2 moves, or health beyond 2,000,000)\n";
-      }
+      out << "    odds: " << DescribeOdds(ComputeDuelOdds(d.player_health, d.PC_health, d.moves))
+          << "\n";
     }
   }
   std::cout << out.str();
