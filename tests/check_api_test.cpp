@@ -119,6 +119,19 @@ TEST(CheckStory, LoopsAreErrorsOrWarningsByTheirConditions) {
       "/change_location:\nA\n/end\n/end_if\n/get_input\n>>y\n/end\n"));
   EXPECT_EQ(FindingWith(excluded, "possible-loop"), nullptr);
   EXPECT_EQ(FindingWith(excluded, "endless-loop"), nullptr);
+
+  // Going round takes the key it needs: the keys run out; unless the way
+  // round gives it back.
+  auto key_loop = [](const std::string& on_the_way) {
+    return CheckStory(Script(
+        "|start_location:\nA\n|location=A\n/if:\nHasInInventory:\nKey\n/change_location:\nB\n/end\n/end_if\n"
+        "/get_input\n>>x\n/add_to_inventory:\nKey\n/end\n|location=B\n/take_from_inventory:\nKey\n" +
+        on_the_way + "/change_location:\nA\n/end\n"));
+  };
+  StoryCheck consumed = key_loop("");
+  EXPECT_EQ(FindingWith(consumed, "possible-loop"), nullptr);
+  StoryCheck given_back = key_loop("/add_to_inventory:\nKey\n");
+  EXPECT_NE(FindingWith(given_back, "possible-loop"), nullptr);
 }
 
 // The line table holds only every 16th line's start and a window of lines:

@@ -96,6 +96,8 @@ struct Replacement {
 //   frame-command        an animation frame line that begins with "/"
 //   trailing-blank       a keyword line with blanks after it (warning; an
 //                        error where the engine then misses a parameter)
+//   leading-blank        a command or choice line with blanks before it,
+//                        shown as text
 //   wait-not-number      "/wait:" without a number
 //   count-line           a count line with text after its digits
 //   unknown-condition    the line after "/if:" is no condition (error)

@@ -78,7 +78,8 @@ class Checker {
   // How one path through a section ends, and what it leaves pending.
   struct Outcome {
     std::vector<Literal> literals;
-    std::vector<std::string> items;  // items given or taken on the way
+    // Items given ("+" and the name) or taken ("-" and the name) on the way.
+    std::vector<std::string> items;
     int location = -1;  // the section set by "/change_location:", -1 none,
     int dialog = -1;    // kMissing when the name has no section
     bool battle = false;
@@ -108,6 +109,7 @@ class Checker {
   // would, advancing `*i` past them; records the names it uses.
   void Command(StoryFile file, int* i, int section);
   void ShownLine(StoryFile file, int index);
+  void LeadingBlank(int index);
   void UnknownCommand(StoryFile file, int index, bool frame);
   // Follows the paths through a section from line `start` as the engine
   // plays them, recording the map's edges; with `outcomes`, how each path

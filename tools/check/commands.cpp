@@ -97,6 +97,23 @@ void Checker::Command(StoryFile file, int* i, int section) {
 
 /* ==== Locations and dialogs ============================================= */
 
+void Checker::LeadingBlank(int index) {
+  // A command or a choice with a blank before it is a text line: shown, not
+  // run.
+  std::string_view text = Lines(StoryFile::kScript)[index];
+  size_t start = text.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return;
+  std::string_view word = text.substr(start, TrimmedEnd(text) - start);
+  std::vector<std::string> words = CommandWords();
+  bool keyword = std::find(words.begin(), words.end(), word) != words.end() ||
+                 (StartsWith(word, kw::kChoiceMark) && word.size() > 2);
+  if (!keyword) return;
+  Report(StoryFile::kScript, index, 0, static_cast<int>(start), Severity::kWarning, "leading-blank",
+         "'" + std::string(text) + "' begins with a blank: it is shown as text, not read as '" +
+             std::string(word) + "'");
+  out_->findings.back().fix = Replacement{out_->findings.back().where, ""};
+}
+
 void Checker::CheckPlayedSection(const Section& section) {
   const LineTable& script = Lines(StoryFile::kScript);
   const int count = script.size();
@@ -218,6 +235,7 @@ void Checker::CheckPlayedSection(const Section& section) {
       Command(StoryFile::kScript, &i, s);
       continue;
     }
+    if (!text.empty() && (text[0] == ' ' || text[0] == '\t')) LeadingBlank(i);
     ShownLine(StoryFile::kScript, i);
     ++i;
   }
@@ -432,7 +450,7 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
     } else if (text == kw::kAddToInventory || text == kw::kTakeFromInventory) {
       int name_index = 0;
       int next = ParseItem(StoryFile::kScript, i + 1, &name_index);
-      std::string name(script.At(name_index));
+      std::string name = (text == kw::kAddToInventory ? "+" : "-") + std::string(script.At(name_index));
       for (Outcome& o : active) o.items.push_back(name);
       i = next;
     } else if (text == kw::kWait) {

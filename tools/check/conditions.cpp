@@ -103,7 +103,7 @@ bool Checker::Consistent(const std::vector<Literal>& literals, const std::vector
     const Literal& held = l.holds ? l : more;
     const Literal& short_of = l.holds ? more : l;
     bool touched = false;
-    for (const std::string& item : items) touched = touched || item == l.header;
+    for (const std::string& item : items) touched = touched || item.compare(1, std::string::npos, l.header) == 0;
     if (!touched && held.count >= short_of.count) return false;
   }
   return true;

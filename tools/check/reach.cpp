@@ -290,8 +290,10 @@ void Checker::CheckLoops() {
           path.push_back({m.to, 0});
           continue;
         }
-        // A cycle: its conditions must hold together, and none may ask that
-        // a section of the cycle was never visited or played.
+        // A cycle: its conditions must hold together, none may ask that a
+        // section of the cycle was never visited or played, and none may
+        // ask for an item that the cycle only takes (or only gives, for
+        // an item not held): such a cycle ends when the item runs out.
         std::vector<Literal> all;
         std::vector<std::string> items;
         for (const Outcome* o : taken) items.insert(items.end(), o->items.begin(), o->items.end());
@@ -299,6 +301,11 @@ void Checker::CheckLoops() {
         for (const Outcome* o : taken) {
           for (const Literal& l : o->literals) {
             holds = holds && Consistent(all, items, l);
+            if (l.kind == Literal::kHeld) {
+              bool gives = std::find(items.begin(), items.end(), "+" + l.header) != items.end();
+              bool takes = std::find(items.begin(), items.end(), "-" + l.header) != items.end();
+              holds = holds && !(l.holds ? takes && !gives : gives && !takes);
+            }
             if (!l.holds && (l.kind == Literal::kVisited || l.kind == Literal::kPlayed)) {
               for (const auto& entry : path) {
                 holds = holds && l.header != sections_[static_cast<size_t>(states[static_cast<size_t>(entry.first)].section)].header;
