@@ -22,7 +22,10 @@ play: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target ostrel
 	cd $(STORY) && $(CURDIR)/$(BUILD)/ostrel
 
-test: build
+# Installs what the suites need first (tests/setup.sh), where it can.
+test:
+	@bash tests/setup.sh
+	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@# A suite whose tool is missing is skipped; say which tool.
 	@grep -h '^SKIPPED:' $(BUILD)/Testing/Temporary/LastTest.log 2>/dev/null | sort -u || true
