@@ -351,3 +351,39 @@ TEST_F(StreamFaultTest, EndlessWordAtThePromptReadsInBoundedMemory) {
 }
 
 }  // namespace
+
+namespace {
+
+// Memory run out on a script line far larger than the tools may have: like
+// the engine, one line on standard error and a plain exit status, not the
+// runtime's abort with its core dump.
+TEST_F(StreamFaultTest, ToolsOutOfMemoryReportOnOneLine) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run within a small address space";
+#endif
+  Launch launch = Story("|start_location:\nA\n|location=A\nIn A.\n/pause\n" +
+                        std::string(96 << 20, 'x') + "\n/end\n");
+  launch.setup = [] {
+    struct rlimit limit = {64 << 20, 64 << 20};
+    setrlimit(RLIMIT_AS, &limit);
+  };
+  launch.input = {{"k\n"}};
+  struct Case {
+    const char* binary;
+    std::string name;
+    int status;
+    std::string out;
+  };
+  // The replay tool writes what the engine writes before its report.
+  for (const Case& c : {Case{OSTREL_REPLAY, "ostrel-replay", 1, "In A.\n"},
+                        Case{OSTREL_CHECK, "ostrel-check", 2, ""},
+                        Case{OSTREL_EXPLORE, "ostrel-explore", 2, ""}}) {
+    launch.argv = {c.binary};
+    Outcome outcome = Start(launch);
+    EXPECT_EQ(outcome.status, c.status) << c.name << ": " << outcome.err;
+    EXPECT_EQ(outcome.err, c.name + ": fatal error: std::bad_alloc\n");
+    EXPECT_EQ(outcome.out, c.out) << c.name;
+  }
+}
+
+}  // namespace

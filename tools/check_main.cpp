@@ -23,6 +23,7 @@ const ToolUsage kUsage = {
 }  // namespace
 
 int main(int argc, char** argv) {
+  EndOnUncaughtException("ostrel-check", 2);
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   bool graph = false;
   bool stats = false;

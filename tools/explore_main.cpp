@@ -35,6 +35,7 @@ bool Count(const char* text, long long* value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  EndOnUncaughtException("ostrel-explore", 2);
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   ExploreOptions options;
   // The replay tool stands beside the explorer.

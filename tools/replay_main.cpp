@@ -36,6 +36,7 @@ int Usage() { return UsageError(kUsage); }
 }  // namespace
 
 int main(int argc, char** argv) {
+  EndOnUncaughtException("ostrel-replay", 1);
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   const char* dir = nullptr;
   for (int i = 1; i < argc; ++i) {

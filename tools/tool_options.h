@@ -32,4 +32,9 @@ int AnswerHelpOrVersion(const ToolUsage& tool, int argc, char** argv);
 // to exit with.
 int UsageError(const ToolUsage& tool);
 
+// From now on an exception that nobody catches (std::bad_alloc, say) ends
+// the tool with one line on standard error, "NAME: fatal error: WHAT", and
+// `status`, as the engine ends, instead of the runtime's abort.
+void EndOnUncaughtException(const char* name, int status);
+
 #endif  // TOOLS_TOOL_OPTIONS_H_
