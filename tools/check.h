@@ -92,6 +92,7 @@ struct Replacement {
 //   unknown-animation-set  an animation set that is not in the animations
 //                        file (error)
 //   unreachable-section  a section that no start or change leads to
+//   unknown-header       a "|" line that resembles a header but is none
 //   unknown-command      a "/" line that is no command
 //   frame-command        an animation frame line that begins with "/"
 //   trailing-blank       a keyword line with blanks after it (warning; an

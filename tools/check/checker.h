@@ -101,6 +101,8 @@ class Checker {
   // The section played under a header: the first one; -1 when none.
   int Find(std::string_view header) const;
   void FindSections();
+  // Reports a "|" line at `index` that resembles a header but is none.
+  void MisspeltHeader(int index);
   void CheckStart();
 
   /* commands.cpp */
