@@ -113,6 +113,8 @@ struct Replacement {
 //   missing-end-if       a "/if:" without "/end_if" (error)
 //   input-without-choice "/get_input" in a section with no answers (error)
 //   missing-parameter    a battle parameter that is missing (error)
+//   unknown-parameter    a "*" line in a battle that resembles a parameter
+//                        but is none
 //   missing-value        a battle parameter without its value line (error)
 //   not-a-number         a battle number that is none
 //   too-few-moves        a battle with fewer than 2 moves (error)

@@ -1,5 +1,6 @@
 // Battles: their parameters, result texts and animation sets; and the
 // animations file.
+#include <algorithm>
 #include <set>
 
 #include "check/checker.h"
@@ -160,6 +161,56 @@ void Checker::CheckBattle(const Section& section) {
       ReportLine(StoryFile::kScript, section.end, Severity::kError, "bar-line",
                  "'" + std::string(boundary) + "' begins with '|' and ends " + std::string(section.header) +
                      " here: the parameters after it are not the battle's");
+    }
+  }
+
+  // A "*" line that is no parameter but resembles one: a misspelt keyword,
+  // whose parameter the battle then lacks. Value lines are passed over.
+  {
+    std::vector<std::string> keywords = {kw::kPlayerHealth, kw::kPCHealth, kw::kNumberOfMoves,
+                                         kw::kAnimationSet, kw::kPlayerHPLabel, kw::kPCHPLabel,
+                                         kw::kPlayerAttacksMessage, kw::kPlayerDefendsMessage,
+                                         kw::kPlayerHitsMessage, kw::kPCBlocksMessage, kw::kPCHitsMessage,
+                                         kw::kPlayerBlocksMessage, kw::kPlayerWinsResult, kw::kPCWinsResult};
+    const size_t fixed = keywords.size();
+    for (long long option = 1; option <= std::max(moves, 2LL) && option <= 64; ++option) {
+      keywords.push_back(kw::kPlayerAttackPrefix + std::to_string(option) + ":");
+      keywords.push_back(kw::kPlayerDefendPrefix + std::to_string(option) + ":");
+    }
+    auto option_line = [](std::string_view text) {
+      for (std::string_view prefix : {kw::kPlayerAttackPrefix, kw::kPlayerDefendPrefix}) {
+        if (!StartsWith(text, prefix) || text.size() < prefix.size() + 2 || text.back() != ':') continue;
+        std::string_view digits = text.substr(prefix.size(), text.size() - prefix.size() - 1);
+        if (digits.find_first_not_of("0123456789") == std::string_view::npos) return true;
+      }
+      return false;
+    };
+    bool value_next = false;
+    for (int i = section.first + 1; i < section.end; ++i) {
+      std::string_view text = script[i];
+      if (value_next) {
+        value_next = false;
+        continue;
+      }
+      if (text.empty() || text[0] != '*') continue;
+      auto known = std::find(keywords.begin(), keywords.begin() + static_cast<long>(fixed), text);
+      if (known != keywords.begin() + static_cast<long>(fixed) || option_line(text)) {
+        value_next = text != kw::kPlayerWinsResult && text != kw::kPCWinsResult;
+        continue;
+      }
+      // Trailing blanks are reported where the parameter is found missing.
+      std::string_view trimmed = text.substr(0, TrimmedEnd(text));
+      if (trimmed.size() < text.size() &&
+          (std::find(keywords.begin(), keywords.end(), trimmed) != keywords.end() || option_line(trimmed))) {
+        continue;
+      }
+      std::string like = Resembles(text, keywords);
+      if (like.empty()) continue;
+      ReportLine(StoryFile::kScript, i, Severity::kWarning, "unknown-parameter",
+                 "'" + std::string(text) + "' is no battle parameter and is passed over; did you mean '" + like +
+                     "'?");
+      out_->findings.back().fix =
+          Replacement{SourceRange{StoryFile::kScript, i + 1, 0, static_cast<int>(text.size())}, like};
     }
   }
 
