@@ -356,6 +356,41 @@ async function storyThatStops(browser) {
   await page.close();
 }
 
+// Text that is not ASCII: UTF-8 shown as it is, a byte that is not UTF-8
+// shown as U+FFFD as a terminal shows it, and both kept in the transcript.
+async function textNotAscii(browser) {
+  const dir = path.join(work, 'utf8');
+  fs.mkdirSync(dir);
+  // The byte 0xff alone, between characters of two and four bytes.
+  fs.writeFileSync(path.join(dir, 'title_screen.ostrel'),
+                   Buffer.concat([Buffer.from('Caf\u00e9 \u{1F409} ['), Buffer.from([0xff]),
+                                  Buffer.from('] [\u00e9\n')]));
+  fs.writeFileSync(path.join(dir, 'script.ostrel'),
+                   '|start_location:\nA\n|location=A\n\u00c9t\u00e9.\n/end_game\n/end\n');
+  const file = publishPage(dir, []);
+  const {page} = await openPage(browser, file, 1000, true);
+  await page.waitForFunction(() => document.body.dataset.input === 'key', {timeout: 10000});
+  await page.keyboard.press('Space');
+  await page.waitForFunction(() => document.body.dataset.input === 'ended', {timeout: 10000});
+  const expected = 'Caf\u00e9 \u{1F409} [\uFFFD] [\u00e9';
+  check(await screenShows(page, expected), 'text not ASCII shown as a terminal shows it',
+        JSON.stringify(await screenText(page)));
+  const downloads = path.join(work, 'downloads-utf8');
+  fs.mkdirSync(downloads);
+  const cdp = await page.createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+  await page.click('#save');
+  let saved = null;
+  for (let i = 0; i < 100 && !saved; i++) {
+    const names = fs.readdirSync(downloads).filter((n) => n.endsWith('.txt'));
+    if (names.length > 0) saved = fs.readFileSync(path.join(downloads, names[0]), 'utf8');
+    else await new Promise((r) => setTimeout(r, 50));
+  }
+  check(saved !== null && saved.includes(expected) && saved.includes('\u00c9t\u00e9.'),
+        'text not ASCII kept in the transcript', JSON.stringify(saved));
+  await page.close();
+}
+
 async function main() {
   const browser = await puppeteer.launch({
     executablePath: CHROMIUM,
@@ -368,6 +403,7 @@ async function main() {
     await bundledStory(browser);
     await smallStory(browser);
     await storyThatStops(browser);
+    await textNotAscii(browser);
   } catch (e) {
     failures++;
     console.log(`FAILED: ${e.stack || e}`);

@@ -29,9 +29,13 @@
 
   let host = null;
   let earlier = '';  // the transcripts of the runs before this one
+  // The engine's bytes are decoded here, not by xterm.js: its decoder drops a
+  // byte that is not UTF-8, where a terminal shows U+FFFD (as the saved
+  // transcript does). Streaming keeps a character split between writes whole.
+  let decoder = new TextDecoder('utf-8');
 
   const screen = {
-    write(bytes) { term.write(bytes); },
+    write(bytes) { term.write(decoder.decode(bytes, {stream: true})); },
     color(attribute, sgr) { term.write(sgr); },
     clear() { term.write('\x1b[H\x1b[2J\x1b[3J'); },
     line(text) {
@@ -65,6 +69,7 @@
   function start() {
     if (host) earlier += host.transcript + '\f';
     term.reset();
+    decoder = new TextDecoder('utf-8');
     ended.textContent = '';
     again.hidden = true;
     host = new OstrelHost(screen, clock);
