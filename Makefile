@@ -94,7 +94,7 @@ package: build web-template
 .PHONY: web-template
 web-template:
 	@if command -v emcc > /dev/null; then $(MAKE) --no-print-directory web; \
-	else echo "WARNING: emcc is not installed (apt-get install emscripten): no page template is installed, so ostrel-publish will not work"; fi
+	else echo "WARNING: emcc is not installed (apt-get install emscripten): the page template for ostrel-publish cannot be built or updated"; fi
 
 clean:
 	rm -rf build build-sanitize build-fuzz build-windows build-web
