@@ -318,6 +318,13 @@ async function smallStory(browser) {
   const larger = await size();
   check(larger[0] > before[0] && larger[1] > before[1], 'the terminal follows the window',
         JSON.stringify([before, larger]));
+  // On a phone held upright the letters shrink so that a line of the story
+  // is not broken.
+  await page.setViewport({width: 390, height: 844});
+  const unbroken = await page.waitForFunction((t) => Array.from(document.querySelectorAll('.xterm-rows > div'))
+    .some((r) => r.textContent.includes(t)), {timeout: 5000}, paced).then(() => true, () => false);
+  check(unbroken, 'a line of the story whole on a phone', await screenText(page));
+  await page.setViewport({width: 1200, height: 900});
 
   // Backspace in a line, an arrow key as one key at a key wait.
   await page.keyboard.type('nortx');

@@ -17,7 +17,25 @@
   const fit = new FitAddon.FitAddon();
   term.loadAddon(fit);
   term.open(container);
-  const refit = () => { try { fit.fit(); } catch (e) { /* hidden or not laid out yet */ } };
+  // Stories are written for a terminal some 80 columns wide. On a narrow
+  // screen (a phone held upright) the letters shrink, down to a size still
+  // legible, so that 72 columns fit and lines are not broken mid-word.
+  const FONT_SIZE = term.options.fontSize;
+  const MIN_FONT_SIZE = 9;
+  const WANTED_COLUMNS = 72;
+  const refit = () => {
+    try {
+      const dims = fit.proposeDimensions();
+      if (dims && dims.cols > 0) {
+        const size = term.options.fontSize;
+        const columnsAtFullSize = dims.cols * size / FONT_SIZE;
+        const wanted = Math.max(MIN_FONT_SIZE, Math.min(FONT_SIZE,
+            Math.floor(FONT_SIZE * columnsAtFullSize / WANTED_COLUMNS)));
+        if (wanted !== size) term.options.fontSize = wanted;
+      }
+      fit.fit();
+    } catch (e) { /* hidden or not laid out yet */ }
+  };
   refit();
   window.addEventListener('resize', refit);
   if (typeof ResizeObserver === 'function') new ResizeObserver(refit).observe(container);
