@@ -140,6 +140,22 @@ function longestLine(file) {
   return text.split('\n').reduce((a, b) => (b.trim().length > a.length ? b.trim() : a), '');
 }
 
+// Clicks "Save transcript" and returns the text downloaded into a new
+// directory `name`, or null if none came.
+async function saveTranscript(page, name) {
+  const downloads = path.join(work, name);
+  fs.mkdirSync(downloads);
+  const cdp = await page.createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+  await page.click('#save');
+  for (let i = 0; i < 100; i++) {
+    const names = fs.readdirSync(downloads).filter((n) => n.endsWith('.txt'));
+    if (names.length > 0) return fs.readFileSync(path.join(downloads, names[0]), 'utf8');
+    await new Promise((r) => setTimeout(r, 50));
+  }
+  return null;
+}
+
 async function bundledStory(browser) {
   const file = publishPage(storyDir, []);
   const size = fs.statSync(file).size;
@@ -227,17 +243,7 @@ async function bundledStory(browser) {
   check(prompt >= 0, 'the prompt and the player\'s word announced', JSON.stringify(state.lines.slice(0, 40)));
 
   // The transcript saved as a download.
-  const downloads = path.join(work, 'downloads');
-  fs.mkdirSync(downloads);
-  const cdp = await page.createCDPSession();
-  await cdp.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
-  await page.click('#save');
-  let saved = null;
-  for (let i = 0; i < 100 && !saved; i++) {
-    const names = fs.readdirSync(downloads).filter((n) => n.endsWith('.txt'));
-    if (names.length > 0) saved = fs.readFileSync(path.join(downloads, names[0]), 'utf8');
-    else await new Promise((r) => setTimeout(r, 50));
-  }
+  const saved = await saveTranscript(page, 'downloads');
   check(saved !== null, 'the transcript downloaded');
   if (saved !== null) {
     check(saved.includes(titleLine) && saved.includes(credits) && saved.includes(typed[0]) &&
@@ -382,17 +388,7 @@ async function textNotAscii(browser) {
   const expected = 'Caf\u00e9 \u{1F409} [\uFFFD] [\u00e9';
   check(await screenShows(page, expected), 'text not ASCII shown as a terminal shows it',
         JSON.stringify(await screenText(page)));
-  const downloads = path.join(work, 'downloads-utf8');
-  fs.mkdirSync(downloads);
-  const cdp = await page.createCDPSession();
-  await cdp.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
-  await page.click('#save');
-  let saved = null;
-  for (let i = 0; i < 100 && !saved; i++) {
-    const names = fs.readdirSync(downloads).filter((n) => n.endsWith('.txt'));
-    if (names.length > 0) saved = fs.readFileSync(path.join(downloads, names[0]), 'utf8');
-    else await new Promise((r) => setTimeout(r, 50));
-  }
+  const saved = await saveTranscript(page, 'downloads-utf8');
   check(saved !== null && saved.includes(expected) && saved.includes('\u00c9t\u00e9.'),
         'text not ASCII kept in the transcript', JSON.stringify(saved));
   await page.close();
