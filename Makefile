@@ -82,12 +82,19 @@ windows-test: windows
 
 # Installs under PREFIX (as configured: /usr/local), honouring DESTDIR.
 PREFIX ?=
-install: build
+install: build web-template
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) $(if $(PREFIX),--prefix "$(PREFIX)")
 
 # A Debian package (.deb) in $(BUILD), dependencies from dpkg-shlibdeps.
-package: build
+package: build web-template
 	cmake --build $(BUILD) --target package
+
+# ostrel-publish's page template, up to date with the engine, for install and
+# package; without Emscripten they go on, and say that publishing will not work.
+.PHONY: web-template
+web-template:
+	@if command -v emcc > /dev/null; then $(MAKE) --no-print-directory web; \
+	else echo "WARNING: emcc is not installed (apt-get install emscripten): the page template for ostrel-publish cannot be built or updated"; fi
 
 clean:
 	rm -rf build build-sanitize build-fuzz build-windows build-web

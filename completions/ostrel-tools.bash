@@ -39,6 +39,9 @@ _ostrel_tools() {
   esac
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$(_ostrel_tools_options "$tool")" -- "$cur")
+  elif [[ $tool == ostrel-lsp ]]; then
+    # The language server is given no story: the editor names the files.
+    return 0
   else
     # A story is a directory.
     mapfile -t COMPREPLY < <(compgen -d -- "$cur")

@@ -58,6 +58,8 @@ Expect 'out' ostrel-explore --out o
 Expect $'notes.txt' ostrel-publish -o no
 Expect '' ostrel-publish --title ''
 Expect $'--template\n--title' ostrel-publish --t
+# The language server takes no directory.
+Expect '' ostrel-lsp ''
 
 # The options completed are the options --help lists.
 for tool in "${tools[@]}"; do

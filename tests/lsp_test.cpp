@@ -42,6 +42,18 @@ TEST(LspFramingTest, DropsABadHeaderAndReadsOn) {
   err.clear();
   ASSERT_TRUE(reader.Next(&body, &err));
   EXPECT_EQ(body, "{}");
+  // The body of a message whose length was unusable runs on into the next
+  // header; reading finds that header and goes on, rather than losing every
+  // message after it.
+  for (std::string junk : {std::string("Content-Length: 999999999999\r\n\r\n{\"a\":1}"), std::string("X: y\n\n\x01\xff{")}) {
+    std::string next = junk + Frame("{\"b\":2}") + Frame("{}");
+    reader.Feed(next.data(), next.size());
+    std::vector<std::string> bodies;
+    for (err.clear(); reader.Next(&body, &err); err.clear()) {
+      if (err.empty()) bodies.push_back(body);
+    }
+    EXPECT_EQ(bodies, (std::vector<std::string>{"{\"b\":2}", "{}"})) << junk;
+  }
   // A header that never ends is dropped rather than kept for ever.
   std::string endless(3 * FrameReader::kMaxHeader, 'x');
   reader.Feed(endless.data(), endless.size());

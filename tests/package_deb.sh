@@ -33,6 +33,13 @@ for file in usr/bin/ostrel usr/bin/ostrel-check usr/share/man/man6/ostrel.6 \
             usr/share/ostrel/games/the-ember-crown/script.ostrel; do
   [ -f "$work/root/$file" ] || fail "the package lacks $file"
 done
+# The programs come stripped of their debugging sections, as a distribution
+# ships them.
+if command -v readelf > /dev/null; then
+  for program in "$work"/root/usr/bin/*; do
+    ! readelf -S "$program" | grep -q '\.debug_' || fail "$(basename "$program") is not stripped"
+  done
+fi
 PlayInstalledStory "$work/root/usr/bin" "$work/root/usr/share/ostrel/games/the-ember-crown" \
   "$replay" "$fixed_time" "$source" "$work" || failed=1
 [ $failed -eq 0 ] && echo "1 passed, 0 failed"

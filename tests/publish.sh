@@ -84,5 +84,21 @@ run --template missing.html -o x.html "$story"
 expect "no template: status 2" status_is 2
 expect "no template: make web named" has err "make web"
 
+# Where the page cannot or must not go: said, with the reason, and nothing
+# of the story lost.
+cp -r "$story" own
+run --template page.html -o own/script.ostrel own
+expect "-o a story file: status 2" status_is 2
+expect "-o a story file: said" has err "over the story's script.ostrel"
+expect "-o a story file: the story intact" cmp -s own/script.ostrel "$story/script.ostrel"
+run --template page.html -o "$work/no-such-dir/x.html" "$story"
+expect "-o in no directory: status 2" status_is 2
+expect "-o in no directory: the reason" has err "No such file or directory"
+run --template page.html -o own "$story"
+expect "-o a directory: status 2" status_is 2
+run --template page.html -o '' "$story"
+expect "an empty -o: status 2" status_is 2
+expect "an empty -o: no page" test ! -e first-story.html
+
 echo "$passed passed, $failed failed"
 exit $((failed > 0))

@@ -36,7 +36,10 @@ for tool in "$@"; do
   done
 done
 # An option without its value.
-for case in "ostrel-replay --time" "ostrel-explore --runs" "ostrel-explore --runs many"; do
+# A number too large to hold, and two outputs asked for at once, are refused
+# the same way.
+for case in "ostrel-replay --time" "ostrel-explore --runs" "ostrel-explore --runs many" \
+    "ostrel-explore --runs 99999999999999999999" "ostrel-check --graph --stats"; do
   for tool in "$@"; do
     [ "$(basename "$tool")" = "${case%% *}" ] || continue
     # shellcheck disable=SC2086

@@ -92,6 +92,7 @@ struct Replacement {
 //   unknown-animation-set  an animation set that is not in the animations
 //                        file (error)
 //   unreachable-section  a section that no start or change leads to
+//   unknown-header       a "|" line that resembles a header but is none
 //   unknown-command      a "/" line that is no command
 //   frame-command        an animation frame line that begins with "/"
 //   trailing-blank       a keyword line with blanks after it (warning; an
@@ -112,6 +113,8 @@ struct Replacement {
 //   missing-end-if       a "/if:" without "/end_if" (error)
 //   input-without-choice "/get_input" in a section with no answers (error)
 //   missing-parameter    a battle parameter that is missing (error)
+//   unknown-parameter    a "*" line in a battle that resembles a parameter
+//                        but is none
 //   missing-value        a battle parameter without its value line (error)
 //   not-a-number         a battle number that is none
 //   too-few-moves        a battle with fewer than 2 moves (error)

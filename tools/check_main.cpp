@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
       have_dir = true;
     }
   }
+  // The graph and the statistics are two different outputs: one at a time.
+  if (graph && stats) return UsageError(kUsage);
   StorySources sources;
   std::string err;
   if (!ReadStorySources(dir, &sources, &err)) {

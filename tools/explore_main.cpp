@@ -1,6 +1,7 @@
 // ostrel-explore: plays a story again and again with a random player.
 //
 //   ostrel-explore [--runs N] [--seed S] [--steps K] [--json] [--out DIR] [STORY_DIR]
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -28,8 +29,11 @@ int Usage() { return UsageError(kUsage); }
 
 bool Count(const char* text, long long* value) {
   char* end = nullptr;
+  // A number too large to hold would be taken as the largest one, and a run
+  // count of that size never ends: it is refused instead.
+  errno = 0;
   *value = std::strtoll(text, &end, 10);
-  return end != text && *end == '\0' && *value >= 0;
+  return end != text && *end == '\0' && *value >= 0 && errno != ERANGE;
 }
 
 }  // namespace

@@ -27,8 +27,13 @@ long long ContentLength(const std::string& block, size_t max) {
     if (end == std::string::npos) end = block.size();
     std::string line = block.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t colon = line.find(':');
-    if (colon != std::string::npos && Lower(Trim(line.substr(0, colon))) == "content-length") {
+    // The field may follow the rest of a message whose header was unusable:
+    // its body was never taken and runs on up to the next header, so the
+    // field is looked for anywhere in the line, not only at its start.
+    const std::string field = "content-length";
+    size_t at = Lower(line).rfind(field);
+    size_t colon = at == std::string::npos ? at : line.find(':', at + field.size());
+    if (colon != std::string::npos && Trim(line.substr(at + field.size(), colon - at - field.size())).empty()) {
       std::string value = Trim(line.substr(colon + 1));
       if (value.empty() || value.size() > 12) return -1;
       long long n = 0;

@@ -3,6 +3,7 @@
 // ostrel-check does, and a story with errors is refused unless --force.
 //
 //   ostrel-publish [-o FILE] [--title TEXT] [--force] [--template FILE] DIR
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -34,6 +35,9 @@ const ToolUsage kUsage = {
     kOptions};
 const char kTitleMarker[] = "@OSTREL_TITLE@";
 const char kStoryMarker[] = "@OSTREL_STORY@";
+
+// The system's reason for the last failed call, if it gave one.
+std::string WhyNot() { return errno != 0 ? std::string(": ") + std::strerror(errno) : ""; }
 
 int Fail(const std::string& message) {
   std::cerr << "ostrel-publish: " << message << "\n";
@@ -128,12 +132,13 @@ bool StoryJson(const fs::path& dir, std::string* json, std::string* err) {
 int main(int argc, char** argv) {
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   std::string out_path, title, template_path, dir;
-  bool force = false, have_title = false, have_dir = false;
+  bool force = false, have_title = false, have_dir = false, have_out = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool has_value = i + 1 < argc;
     if (arg == "-o" && has_value) {
       out_path = argv[++i];
+      have_out = true;
     } else if (arg == "--title" && has_value) {
       title = argv[++i];
       have_title = true;
@@ -148,7 +153,8 @@ int main(int argc, char** argv) {
       have_dir = true;
     }
   }
-  if (!have_dir) return UsageError(kUsage);
+  // An empty -o names no file: it is no way to ask for the default name.
+  if (!have_dir || (have_out && out_path.empty())) return UsageError(kUsage);
 
   std::string err;
   StoryCheck check;
@@ -198,10 +204,19 @@ int main(int argc, char** argv) {
   result += story;
   result.append(page, story_at + std::strlen(kStoryMarker), std::string::npos);
 
+  // A slip such as `-o script.ostrel` would overwrite the story it publishes.
+  for (const char* name :
+       {kw::kScriptFile, kw::kAnimationsFile, kw::kTitleScreenFile, kw::kCreditsFile}) {
+    if (fs::equivalent(out_path, story_dir / name, ec)) {
+      return Fail("will not write the page over the story's " + std::string(name));
+    }
+  }
+  errno = 0;
   std::ofstream out(out_path, std::ios::binary | std::ios::trunc);
+  if (!out) return Fail("cannot write " + out_path + WhyNot());
   out << result;
   out.close();
-  if (!out) return Fail("cannot write " + out_path);
+  if (!out) return Fail("cannot write " + out_path + WhyNot());
   std::cout << "ostrel-publish: wrote " << out_path << " (" << result.size() << " bytes)\n";
   return 0;
 }

@@ -140,6 +140,22 @@ function longestLine(file) {
   return text.split('\n').reduce((a, b) => (b.trim().length > a.length ? b.trim() : a), '');
 }
 
+// Clicks "Save transcript" and returns the text downloaded into a new
+// directory `name`, or null if none came.
+async function saveTranscript(page, name) {
+  const downloads = path.join(work, name);
+  fs.mkdirSync(downloads);
+  const cdp = await page.createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+  await page.click('#save');
+  for (let i = 0; i < 100; i++) {
+    const names = fs.readdirSync(downloads).filter((n) => n.endsWith('.txt'));
+    if (names.length > 0) return fs.readFileSync(path.join(downloads, names[0]), 'utf8');
+    await new Promise((r) => setTimeout(r, 50));
+  }
+  return null;
+}
+
 async function bundledStory(browser) {
   const file = publishPage(storyDir, []);
   const size = fs.statSync(file).size;
@@ -227,17 +243,7 @@ async function bundledStory(browser) {
   check(prompt >= 0, 'the prompt and the player\'s word announced', JSON.stringify(state.lines.slice(0, 40)));
 
   // The transcript saved as a download.
-  const downloads = path.join(work, 'downloads');
-  fs.mkdirSync(downloads);
-  const cdp = await page.createCDPSession();
-  await cdp.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
-  await page.click('#save');
-  let saved = null;
-  for (let i = 0; i < 100 && !saved; i++) {
-    const names = fs.readdirSync(downloads).filter((n) => n.endsWith('.txt'));
-    if (names.length > 0) saved = fs.readFileSync(path.join(downloads, names[0]), 'utf8');
-    else await new Promise((r) => setTimeout(r, 50));
-  }
+  const saved = await saveTranscript(page, 'downloads');
   check(saved !== null, 'the transcript downloaded');
   if (saved !== null) {
     check(saved.includes(titleLine) && saved.includes(credits) && saved.includes(typed[0]) &&
@@ -318,6 +324,13 @@ async function smallStory(browser) {
   const larger = await size();
   check(larger[0] > before[0] && larger[1] > before[1], 'the terminal follows the window',
         JSON.stringify([before, larger]));
+  // On a phone held upright the letters shrink so that a line of the story
+  // is not broken.
+  await page.setViewport({width: 390, height: 844});
+  const unbroken = await page.waitForFunction((t) => Array.from(document.querySelectorAll('.xterm-rows > div'))
+    .some((r) => r.textContent.includes(t)), {timeout: 5000}, paced).then(() => true, () => false);
+  check(unbroken, 'a line of the story whole on a phone', await screenText(page));
+  await page.setViewport({width: 1200, height: 900});
 
   // Backspace in a line, an arrow key as one key at a key wait.
   await page.keyboard.type('nortx');
@@ -356,6 +369,31 @@ async function storyThatStops(browser) {
   await page.close();
 }
 
+// Text that is not ASCII: UTF-8 shown as it is, a byte that is not UTF-8
+// shown as U+FFFD as a terminal shows it, and both kept in the transcript.
+async function textNotAscii(browser) {
+  const dir = path.join(work, 'utf8');
+  fs.mkdirSync(dir);
+  // The byte 0xff alone, between characters of two and four bytes.
+  fs.writeFileSync(path.join(dir, 'title_screen.ostrel'),
+                   Buffer.concat([Buffer.from('Caf\u00e9 \u{1F409} ['), Buffer.from([0xff]),
+                                  Buffer.from('] [\u00e9\n')]));
+  fs.writeFileSync(path.join(dir, 'script.ostrel'),
+                   '|start_location:\nA\n|location=A\n\u00c9t\u00e9.\n/end_game\n/end\n');
+  const file = publishPage(dir, []);
+  const {page} = await openPage(browser, file, 1000, true);
+  await page.waitForFunction(() => document.body.dataset.input === 'key', {timeout: 10000});
+  await page.keyboard.press('Space');
+  await page.waitForFunction(() => document.body.dataset.input === 'ended', {timeout: 10000});
+  const expected = 'Caf\u00e9 \u{1F409} [\uFFFD] [\u00e9';
+  check(await screenShows(page, expected), 'text not ASCII shown as a terminal shows it',
+        JSON.stringify(await screenText(page)));
+  const saved = await saveTranscript(page, 'downloads-utf8');
+  check(saved !== null && saved.includes(expected) && saved.includes('\u00c9t\u00e9.'),
+        'text not ASCII kept in the transcript', JSON.stringify(saved));
+  await page.close();
+}
+
 async function main() {
   const browser = await puppeteer.launch({
     executablePath: CHROMIUM,
@@ -368,6 +406,7 @@ async function main() {
     await bundledStory(browser);
     await smallStory(browser);
     await storyThatStops(browser);
+    await textNotAscii(browser);
   } catch (e) {
     failures++;
     console.log(`FAILED: ${e.stack || e}`);

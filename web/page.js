@@ -17,7 +17,25 @@
   const fit = new FitAddon.FitAddon();
   term.loadAddon(fit);
   term.open(container);
-  const refit = () => { try { fit.fit(); } catch (e) { /* hidden or not laid out yet */ } };
+  // Stories are written for a terminal some 80 columns wide. On a narrow
+  // screen (a phone held upright) the letters shrink, down to a size still
+  // legible, so that 72 columns fit and lines are not broken mid-word.
+  const FONT_SIZE = term.options.fontSize;
+  const MIN_FONT_SIZE = 9;
+  const WANTED_COLUMNS = 72;
+  const refit = () => {
+    try {
+      const dims = fit.proposeDimensions();
+      if (dims && dims.cols > 0) {
+        const size = term.options.fontSize;
+        const columnsAtFullSize = dims.cols * size / FONT_SIZE;
+        const wanted = Math.max(MIN_FONT_SIZE, Math.min(FONT_SIZE,
+            Math.floor(FONT_SIZE * columnsAtFullSize / WANTED_COLUMNS)));
+        if (wanted !== size) term.options.fontSize = wanted;
+      }
+      fit.fit();
+    } catch (e) { /* hidden or not laid out yet */ }
+  };
   refit();
   window.addEventListener('resize', refit);
   if (typeof ResizeObserver === 'function') new ResizeObserver(refit).observe(container);
@@ -29,9 +47,13 @@
 
   let host = null;
   let earlier = '';  // the transcripts of the runs before this one
+  // The engine's bytes are decoded here, not by xterm.js: its decoder drops a
+  // byte that is not UTF-8, where a terminal shows U+FFFD (as the saved
+  // transcript does). Streaming keeps a character split between writes whole.
+  let decoder = new TextDecoder('utf-8');
 
   const screen = {
-    write(bytes) { term.write(bytes); },
+    write(bytes) { term.write(decoder.decode(bytes, {stream: true})); },
     color(attribute, sgr) { term.write(sgr); },
     clear() { term.write('\x1b[H\x1b[2J\x1b[3J'); },
     line(text) {
@@ -65,6 +87,7 @@
   function start() {
     if (host) earlier += host.transcript + '\f';
     term.reset();
+    decoder = new TextDecoder('utf-8');
     ended.textContent = '';
     again.hidden = true;
     host = new OstrelHost(screen, clock);

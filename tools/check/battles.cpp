@@ -1,5 +1,6 @@
 // Battles: their parameters, result texts and animation sets; and the
 // animations file.
+#include <algorithm>
 #include <set>
 
 #include "check/checker.h"
@@ -30,7 +31,12 @@ void Checker::CheckBattle(const Section& section) {
   const int s = static_cast<int>(&section - sections_.data());
   targets_.clear();
   walk_budget_ = 16L * (section.end - section.first) + 1000;
+  // False once a written starting health of 0 or less decides the battle
+  // before its first turn: then the labels, menus, messages and animations
+  // are never needed, and their absence breaks nothing.
+  bool turns = true;
   auto missing = [&](std::string_view keyword) {
+    if (!turns) return;
     ReportLine(StoryFile::kScript, section.first, Severity::kError, "missing-parameter",
                std::string(section.header) + " lacks '" + std::string(keyword) + "'");
     int blank = FindTrailing(section, keyword);
@@ -50,6 +56,7 @@ void Checker::CheckBattle(const Section& section) {
       return -1;
     }
     if (k + 1 >= section.end) {
+      if (!turns) return -1;
       ReportLine(StoryFile::kScript, k, Severity::kError, "missing-value",
                  std::string("'") + keyword + "' has no value line: " +
                      (k + 1 < count ? "the next line ends the section" : "the file ends here"));
@@ -73,7 +80,8 @@ void Checker::CheckBattle(const Section& section) {
   long long PC = number(kw::kPCHealth, &have_PC);
   int moves_index = FindLine(section, kw::kNumberOfMoves);
   long long moves = number(kw::kNumberOfMoves, &have_moves);
-  if (have_moves && moves < 2 && (!have_player || player > 0) && (!have_PC || PC > 0)) {
+  turns = !(have_player && player <= 0) && !(have_PC && PC <= 0);
+  if (have_moves && moves < 2 && turns) {
     ReportLine(StoryFile::kScript, moves_index + 1, Severity::kError, "too-few-moves",
                std::string(section.header) + " has " + std::to_string(moves) + (moves == 1 ? " move" : " moves") +
                    "; a battle needs at least 2, or no turn can end it");
@@ -95,6 +103,7 @@ void Checker::CheckBattle(const Section& section) {
       shown(keyword.c_str());
     }
   }
+  const bool turns_played = turns;
   if (section.played && parts_.map) {
     out_->map.duels.push_back(StoryMap::Duel{std::string(section.header), section.first + 1,
                                              have_player ? player : 0, have_PC ? PC : 0, have_moves ? moves : 0});
@@ -104,6 +113,9 @@ void Checker::CheckBattle(const Section& section) {
   bool returns = false;
   for (const char* keyword : {kw::kPlayerWinsResult, kw::kPCWinsResult}) {
     int k = FindLine(section, keyword);
+    // A battle decided at once plays only its winner's result: the player's
+    // when the computer starts with no health.
+    turns = turns_played || (keyword == kw::kPlayerWinsResult) == (have_PC && PC <= 0);
     if (k < 0) {
       missing(keyword);
       continue;
@@ -152,10 +164,60 @@ void Checker::CheckBattle(const Section& section) {
     }
   }
 
+  // A "*" line that is no parameter but resembles one: a misspelt keyword,
+  // whose parameter the battle then lacks. Value lines are passed over.
+  {
+    std::vector<std::string> keywords = {kw::kPlayerHealth, kw::kPCHealth, kw::kNumberOfMoves,
+                                         kw::kAnimationSet, kw::kPlayerHPLabel, kw::kPCHPLabel,
+                                         kw::kPlayerAttacksMessage, kw::kPlayerDefendsMessage,
+                                         kw::kPlayerHitsMessage, kw::kPCBlocksMessage, kw::kPCHitsMessage,
+                                         kw::kPlayerBlocksMessage, kw::kPlayerWinsResult, kw::kPCWinsResult};
+    const size_t fixed = keywords.size();
+    for (long long option = 1; option <= std::max(moves, 2LL) && option <= 64; ++option) {
+      keywords.push_back(kw::kPlayerAttackPrefix + std::to_string(option) + ":");
+      keywords.push_back(kw::kPlayerDefendPrefix + std::to_string(option) + ":");
+    }
+    auto option_line = [](std::string_view text) {
+      for (std::string_view prefix : {kw::kPlayerAttackPrefix, kw::kPlayerDefendPrefix}) {
+        if (!StartsWith(text, prefix) || text.size() < prefix.size() + 2 || text.back() != ':') continue;
+        std::string_view digits = text.substr(prefix.size(), text.size() - prefix.size() - 1);
+        if (digits.find_first_not_of("0123456789") == std::string_view::npos) return true;
+      }
+      return false;
+    };
+    bool value_next = false;
+    for (int i = section.first + 1; i < section.end; ++i) {
+      std::string_view text = script[i];
+      if (value_next) {
+        value_next = false;
+        continue;
+      }
+      if (text.empty() || text[0] != '*') continue;
+      auto known = std::find(keywords.begin(), keywords.begin() + static_cast<long>(fixed), text);
+      if (known != keywords.begin() + static_cast<long>(fixed) || option_line(text)) {
+        value_next = text != kw::kPlayerWinsResult && text != kw::kPCWinsResult;
+        continue;
+      }
+      // Trailing blanks are reported where the parameter is found missing.
+      std::string_view trimmed = text.substr(0, TrimmedEnd(text));
+      if (trimmed.size() < text.size() &&
+          (std::find(keywords.begin(), keywords.end(), trimmed) != keywords.end() || option_line(trimmed))) {
+        continue;
+      }
+      std::string like = Resembles(text, keywords);
+      if (like.empty()) continue;
+      ReportLine(StoryFile::kScript, i, Severity::kWarning, "unknown-parameter",
+                 "'" + std::string(text) + "' is no battle parameter and is passed over; did you mean '" + like +
+                     "'?");
+      out_->findings.back().fix =
+          Replacement{SourceRange{StoryFile::kScript, i + 1, 0, static_cast<int>(text.size())}, like};
+    }
+  }
+
   int set_value = FindLine(section, kw::kAnimationSet);
   if (set_value >= 0 && set_value + 1 < section.end) {
-    CheckAnimationSet(set_value + 1, have_moves ? static_cast<int>(std::min(moves, 1000LL)) : 0);
-  } else if (set_value < 0) {
+    CheckAnimationSet(set_value + 1, have_moves ? static_cast<int>(std::min(moves, 1000LL)) : 0, turns_played);
+  } else if (set_value < 0 && turns_played) {
     int blank = FindTrailing(section, kw::kAnimationSet);
     if (blank >= 0) {
       std::string_view text = script[blank];
@@ -213,7 +275,7 @@ void Checker::IndexAnimations() {
   }
 }
 
-void Checker::CheckAnimationSet(int value_index, int moves) {
+void Checker::CheckAnimationSet(int value_index, int moves, bool played) {
   const LineTable& script = Lines(StoryFile::kScript);
   std::string_view name = script[value_index];
   std::string set = kw::kAnimationSetPrefix + std::string(name);
@@ -224,6 +286,7 @@ void Checker::CheckAnimationSet(int value_index, int moves) {
   auto found = sets_.find(set);
   use.known = found != sets_.end();
   if (parts_.index) out_->index.uses.push_back(use);
+  if (!played) return;
   if (!sources_[StoryFile::kAnimations].present) {
     ReportLine(StoryFile::kScript, value_index, Severity::kError, "unknown-animation-set",
                set + " does not exist: there is no " + kw::kAnimationsFile);

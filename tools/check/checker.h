@@ -101,6 +101,8 @@ class Checker {
   // The section played under a header: the first one; -1 when none.
   int Find(std::string_view header) const;
   void FindSections();
+  // Reports a "|" line at `index` that resembles a header but is none.
+  void MisspeltHeader(int index);
   void CheckStart();
 
   /* commands.cpp */
@@ -144,7 +146,9 @@ class Checker {
   /* battles.cpp */
   void CheckBattle(const Section& section);
   void IndexAnimations();
-  void CheckAnimationSet(int value_index, int moves);
+  // `played` is false for a battle decided before its first turn, whose
+  // animations are never played: the set's name is only indexed.
+  void CheckAnimationSet(int value_index, int moves, bool played);
   void CheckAnimationsFile();
   // A line that is `keyword` but for blanks at its end, in the section.
   int FindTrailing(const Section& section, std::string_view keyword) const;

@@ -316,9 +316,16 @@ void Checker::CheckLoops() {
         }
         taken.pop_back();
         if (!holds) continue;
+        // Conditions that can never fail make the loop certain: fewer than
+        // some of an item that nothing gives, or at least none of one.
+        bool always = !all.empty();
+        for (const Literal& l : all) {
+          always = always && l.kind == Literal::kHeld &&
+                   (l.holds ? l.count <= 0 : l.count >= 1 && given_.count(l.header) == 0);
+        }
         std::vector<int> cycle;
         for (const auto& entry : path) cycle.push_back(entry.first);
-        report(cycle, false, all);
+        report(cycle, always, all);
         looped[static_cast<size_t>(p)] = true;
       }
     }

@@ -275,6 +275,34 @@ bool IsProgress(std::string_view text) {
 
 }  // namespace
 
+void Checker::MisspeltHeader(int index) {
+  // A "|" line that is no header still ends the section before it; when it
+  // looks like a header, its author meant one.
+  const LineTable& script = Lines(StoryFile::kScript);
+  std::string_view text = script[index];
+  static const char* const kHeaders[] = {kw::kLocationPrefix, kw::kDialogPrefix, kw::kBattlePrefix,
+                                         kw::kStartLocation,  kw::kStartDialog,  kw::kStartBattle};
+  for (const char* header : kHeaders) {
+    if (StartsWith(text, header)) return;
+  }
+  // The value line of a command or a battle parameter is no header.
+  std::string_view before = index > 0 ? script[index - 1] : std::string_view();
+  if (!before.empty() && (before[0] == '/' || before[0] == '*') && before.back() == ':') return;
+  size_t mark = text.find_first_of("=:");
+  if (mark == std::string_view::npos) return;
+  std::string_view keyword = text.substr(0, mark + 1);
+  std::string like = Resembles(keyword, std::vector<std::string>(std::begin(kHeaders), std::end(kHeaders)));
+  if (like.empty()) return;
+  bool start = like.back() == ':';
+  bool cuts = !sections_.empty() && sections_.back().end == index;
+  ReportLine(StoryFile::kScript, index, Severity::kWarning, "unknown-header",
+             "'" + std::string(text) + "' is no " + (start ? "start statement" : "section header") +
+                 (cuts ? ", but it ends the section before it" : "") + "; did you mean '" + like +
+                 std::string(text.substr(mark + 1)) + "'?");
+  out_->findings.back().fix =
+      Replacement{SourceRange{StoryFile::kScript, index + 1, 0, static_cast<int>(keyword.size())}, like};
+}
+
 void Checker::FindSections() {
   const LineTable& script = Lines(StoryFile::kScript);
   const int count = script.size();
@@ -320,6 +348,7 @@ void Checker::FindSections() {
     } else if (StartsWith(text, kw::kBattlePrefix)) {
       kind = kBattle, entry_kind = SectionKind::kBattle, prefix = 8;
     } else {
+      MisspeltHeader(i);
       continue;
     }
     // Look the header up and, when it is new, take the free slot found.
