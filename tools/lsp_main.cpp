@@ -31,6 +31,7 @@ void Send(const std::string& body) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  EndOnUncaughtException("ostrel-lsp", 1);
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   for (int i = 1; i < argc; ++i) {
     // Clients of the stdio transport say so; it is the only one.

@@ -130,6 +130,7 @@ bool StoryJson(const fs::path& dir, std::string* json, std::string* err) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  EndOnUncaughtException("ostrel-publish", 2);
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   std::string out_path, title, template_path, dir;
   bool force = false, have_title = false, have_dir = false, have_out = false;
