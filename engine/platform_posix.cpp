@@ -38,10 +38,14 @@ void PlatformOpenStandardStreams() {
 
 std::FILE* PlatformOpenDataFile(const char* path) {
   PlatformOpenStandardStreams();
-  // Non-blocking, so that a FIFO without a writer does not hold the open.
+  // What is plainly no regular file is not opened at all: opening a device
+  // or a FIFO can have effects of its own (a FIFO's writer goes on).
+  struct stat info;
+  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  // Non-blocking, so that a file swapped for a FIFO meanwhile does not hold
+  // the open; what was opened is checked again.
   int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return nullptr;
-  struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
     return nullptr;
