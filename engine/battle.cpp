@@ -65,7 +65,7 @@ bool Battle::ParameterPresent(std::string keyword) {
   bool at_boundary = false;
   bool stopped = script.ReadUntil(&line, [&](const char* text, size_t size) {
     bool is_argument = arguments.Next(text, size);
-    at_boundary = !is_argument && size > 0 && text[0] == '|';
+    at_boundary = !is_argument && IsBoundaryLine(text, size);
     return at_boundary || SameLine(text, size, keyword);
   });
   // A read that found nothing left (an empty line at the end of the file)
@@ -166,14 +166,6 @@ void Battle::getAnimationSetName() {
   ReadParameter(kw::kAnimationSet);
   animation_set = kw::kAnimationSetPrefix + line;
 }
-
-namespace {
-// The form of a set's header line: "|" first and "=" as the fifteenth
-// character, as in "|animation_set=".
-bool LooksLikeSetHeader(const char* text, size_t size) {
-  return size >= 15 && text[0] == '|' && text[14] == '=';
-}
-}  // namespace
 
 void Battle::playAnimation(std::string name) {
   getAnimationSetName();

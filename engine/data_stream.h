@@ -43,6 +43,15 @@ inline bool SameLine(const char* data, size_t size, const std::string& text) {
   return SameLine(data, size, text.data(), text.size());
 }
 
+// A line that begins with "|": a header or another section boundary.
+inline bool IsBoundaryLine(const char* data, size_t size) { return size > 0 && data[0] == '|'; }
+
+// The form of an animation set's header line: "|" first and "=" as the
+// fifteenth character, as in "|animation_set=".
+inline bool LooksLikeSetHeader(const char* data, size_t size) {
+  return size >= 15 && data[0] == '|' && data[14] == '=';
+}
+
 // A data file opened once for reading, with one read position shared by all
 // its readers and an end-of-file indication that only Rewind() clears.
 //

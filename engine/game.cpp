@@ -28,11 +28,11 @@ void Game::findInSection(std::string sectionHeader, std::string wanted,
   ConditionArguments arguments;
   stream.ReadUntil(&line, [&](const char* text, size_t size) {
     bool is_argument = arguments.Next(text, size);
-    return SameLine(text, size, wanted) || (!is_argument && size > 0 && text[0] == '|');
+    return SameLine(text, size, wanted) || (!is_argument && IsBoundaryLine(text, size));
   });
 }
 
-bool Game::enteredNewSection() { return !line.empty() && line[0] == '|'; }
+bool Game::enteredNewSection() { return IsBoundaryLine(line.data(), line.size()); }
 
 void Game::findGameBeginning() {
   static const std::string kStatements[] = {kw::kStartLocation, kw::kStartDialog,

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "check/checker.h"
+#include "data_stream.h"
 #include "keywords.h"
 
 int Checker::FindLine(const Section& section, std::string_view text) const {
@@ -309,7 +310,7 @@ void Checker::CheckAnimationSet(int value_index, int moves, bool played) {
   std::set<std::string_view> names;
   for (int i = found->second + 1; i < animations.size(); ++i) {
     std::string_view text = animations[i];
-    if (text.size() >= 15 && text[0] == '|' && text[14] == '=') break;
+    if (LooksLikeSetHeader(text.data(), text.size())) break;
     if (StartsWith(text, kw::kAnimationPrefix)) names.insert(text);
   }
   std::vector<std::string> lacking;
