@@ -6,7 +6,7 @@
 
 #include "console.h"
 #include "keywords.h"
-#include "terminal.h"
+#include "save.h"
 
 std::string String(double value) {
   // Whole numbers keep all their digits, so that move 1000000 names
@@ -104,7 +104,7 @@ void Battle::printPlayerHP() {
 void Battle::printCompHP() {
   ReadParameter(kw::kPCHPLabel);
   Write(line + std::to_string(PC_health));
-  TermFlush();
+  Flush();
 }
 
 void Battle::RunResultText(const std::string& keyword) {
@@ -144,7 +144,8 @@ void Battle::GetPlayerAction() {
 
 void Battle::GetCompActionRandom() {
   // Seeded anew at every draw: two draws within one second give one move.
-  srand(static_cast<unsigned>(TermTime()));
+  // The clock is the journal's while a saved game is restored.
+  srand(static_cast<unsigned>(JournaledTime()));
   PC_action = rand() % moves + 1;
 }
 

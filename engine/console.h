@@ -26,6 +26,9 @@ void Error(std::string message);
 // Writes text as it stands.
 void Write(const std::string& text);
 
+// Puts what was written on the screen.
+void Flush();
+
 // Clears the screen.
 void ClearScreen();
 

@@ -3,6 +3,7 @@
 
 #include "console.h"
 #include "keywords.h"
+#include "save.h"
 #include "story_events.h"
 #include "terminal_input.h"
 
@@ -158,15 +159,19 @@ void Game::getUserInput() {
   // rather than one call deeper: a menu that comes back to itself can be
   // answered any number of times.
   do {
-    for (;;) {
-      Write(">");
+    for (bool prompt = true;;) {
+      if (prompt) Write(">");
       std::string word = ReadWord();
       // A word cut short for its length matches no choice, not even one
       // that begins like it.
-      if (word.size() > kMaxWordBytes) continue;
-      std::string wanted = kw::kChoiceMark + word;
-      findInSection(current_section, wanted, script);
-      if (line == wanted) break;
+      if (word.size() <= kMaxWordBytes) {
+        std::string wanted = kw::kChoiceMark + word;
+        findInSection(current_section, wanted, script);
+        if (line == wanted) break;
+      }
+      // A restored game that ends at this word takes it back: the prompt
+      // stands for the player's own answer.
+      prompt = !JournalUnanswered();
     }
     OnAnswer(script.line_number());
     // Further answers of the same choice lead to the same block.

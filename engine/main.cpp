@@ -7,7 +7,9 @@
 #include "game.h"
 #include "globals.h"
 #include "keywords.h"
+#include "options.h"
 #include "player.h"
+#include "save.h"
 #include "story_events.h"
 
 // The process-wide objects, created in this order before main runs and
@@ -49,6 +51,10 @@ void FightBattle(Battle& engine) {
     Error(battle + " needs at least 2 moves");
     return;
   }
+  // The turns are marked in the save, so that the page's Undo can take a
+  // whole duel back.
+  bool turns = player_health != 0 && PC_health != 0;
+  if (turns) JournalDuel(true);
   while (player_health != 0 && PC_health != 0) {
     ClearScreen();
     if (engine.ParameterPresent(kw::kAnimationSet)) {
@@ -86,6 +92,7 @@ void FightBattle(Battle& engine) {
     ++turn;
     KeyWait();
   }
+  if (turns) JournalDuel(false);
   OnBattleOutcome(battle, PC_health == 0);
   if (PC_health == 0) {
     engine.player.SetBattleWon(battle);
@@ -189,7 +196,10 @@ void Pass(Game& game, Battle& engine, int& passes_without_input) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  EngineOptions options;
+  if (int status = ReadCommandLine(argc, argv, &options); status >= 0) return status;
+  BeginSave(options.start);
   Game game;
   if (!script.is_open()) Error("missing script file");
   Battle engine;
@@ -199,5 +209,6 @@ int main() {
   int passes_without_input = 0;
   while (game.game_running) Pass(game, engine, passes_without_input);
   if (credits.is_open()) game.printWholeFile(credits);
+  EndSave();
   return 0;
 }

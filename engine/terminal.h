@@ -37,6 +37,23 @@ bool TermReadWord(std::string* word);
 // false at the end of input.
 bool TermReadNumber(long long* value);
 
+// True when standard input and standard output are both terminals: a
+// player is there to be asked.
+bool TermInteractive();
+
+// Waits for one key, as TermWaitKey does, and gives its bytes: an escape
+// sequence or a UTF-8 character whole, one byte when the input is no
+// terminal. Returns false at the end of input.
+bool TermReadKey(std::string* key);
+
+// What the engine is about to read.
+enum class TermRead { kKey, kWord, kNumber };
+
+// True when the next read of `what` can be answered without waiting for the
+// player: a word or a number is left on the line typed, or input is there.
+// False when in doubt.
+bool TermReadReady(TermRead what);
+
 // The calendar time, in whole seconds, that seeds the computer's moves.
 std::time_t TermTime();
 

@@ -50,6 +50,34 @@ bool TokenQueue::TakeNumber(long long* value) {
   }
 }
 
+bool TokenQueue::HasWord() const {
+  for (size_t i = pos_; i < line_.size(); ++i) {
+    if (!IsBlank(line_[i])) return true;
+  }
+  return false;
+}
+
+bool TokenQueue::HasNumber() const {
+  // A word that begins with a digit, or with a sign and a digit.
+  bool word_start = true;
+  for (size_t i = pos_; i < line_.size(); ++i) {
+    char c = line_[i];
+    if (IsBlank(c)) {
+      word_start = true;
+      continue;
+    }
+    if (word_start) {
+      char next = i + 1 < line_.size() ? line_[i + 1] : ' ';
+      if ((c >= '0' && c <= '9') ||
+          ((c == '+' || c == '-') && next >= '0' && next <= '9')) {
+        return true;
+      }
+    }
+    word_start = false;
+  }
+  return false;
+}
+
 bool TokenQueue::ReadWord(std::string* word, const LineSource& next_line) {
   std::string next;
   while (!TakeWord(word)) {

@@ -29,6 +29,9 @@ class TokenQueue {
   // what follows the digits stays queued. Returns false when the line holds
   // no number any more.
   bool TakeNumber(long long* value);
+  // True when TakeWord, or TakeNumber, would find one on the line.
+  bool HasWord() const;
+  bool HasNumber() const;
 
   // The next word or number, reading further lines with `next_line` while
   // the queued one holds none. Returns false at the end of input, which

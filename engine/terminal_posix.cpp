@@ -276,13 +276,25 @@ class PosixTerminal {
     chain_pauses_ = true;
   }
 
-  bool WaitKey() {
+  bool ReadKey(std::string* key) {
     Flush();
     chain_pauses_ = false;
     char c;
+    key->clear();
     if (!input_.Next(&c)) return false;
-    if (stdin_tty_) ReadRestOfKey(c);
+    key->push_back(c);
+    if (stdin_tty_) ReadRestOfKey(c, key);
     return true;
+  }
+
+  bool Interactive() const { return stdin_tty_ && stdout_tty_; }
+
+  bool ReadReady(TermRead what) {
+    if (what == TermRead::kWord && queue_.HasWord()) return true;
+    if (what == TermRead::kNumber && queue_.HasNumber()) return true;
+    // A line read at a terminal waits for its Enter, whatever is typed ahead.
+    if (stdin_tty_ && what != TermRead::kKey) return false;
+    return input_.Ready(0);
   }
 
   bool ReadWord(std::string* word) {
@@ -300,18 +312,21 @@ class PosixTerminal {
     return stdin_tty_ ? EditLine(line) : input_.ReadLine(line);
   }
 
-  // A key is one press: an escape sequence or a whole UTF-8 character.
-  void ReadRestOfKey(char first) {
+  // A key is one press: an escape sequence or a whole UTF-8 character. Its
+  // bytes after the first are added to `*key`.
+  void ReadRestOfKey(char first, std::string* key) {
     unsigned char lead = static_cast<unsigned char>(first);
     char c;
     if (lead == 0x1b) {
       // A lone Escape has nothing right behind it.
       if (!input_.Ready(30) || !input_.Next(&c)) return;
+      key->push_back(c);
       if (c == 'O') {
-        if (input_.Ready(30)) input_.Next(&c);
+        if (input_.Ready(30) && input_.Next(&c)) key->push_back(c);
       } else if (c == '[') {
         // Parameters and intermediates up to the final byte.
         while (input_.Ready(30) && input_.Next(&c)) {
+          key->push_back(c);
           unsigned char u = static_cast<unsigned char>(c);
           if (u >= 0x40 && u <= 0x7e) break;
         }
@@ -319,7 +334,7 @@ class PosixTerminal {
       return;
     }
     size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    for (size_t i = 1; i < length && input_.Ready(30); ++i) input_.Next(&c);
+    for (size_t i = 1; i < length && input_.Ready(30) && input_.Next(&c); ++i) key->push_back(c);
   }
 
   // Reads one line at the terminal, showing what is typed.
@@ -330,7 +345,10 @@ class PosixTerminal {
       return input_.Next(&c) ? static_cast<unsigned char>(c) : -1;
     };
     keys.echo = [this](const std::string& text) { Echo(text.data(), text.size()); };
-    keys.skip_escape = [this] { ReadRestOfKey('\x1b'); };
+    keys.skip_escape = [this] {
+      std::string ignored;
+      ReadRestOfKey('\x1b', &ignored);
+    };
     return ::EditLine(line, keys);
   }
 
@@ -371,7 +389,13 @@ void TermFlush() { Terminal().Flush(); }
 void TermSetColor(int attribute) { Terminal().SetColor(attribute); }
 void TermClearScreen() { Terminal().ClearScreen(); }
 void TermSleep(int ms) { Terminal().Sleep(ms); }
-bool TermWaitKey() { return Terminal().WaitKey(); }
+bool TermWaitKey() {
+  std::string key;
+  return Terminal().ReadKey(&key);
+}
+bool TermReadKey(std::string* key) { return Terminal().ReadKey(key); }
+bool TermInteractive() { return Terminal().Interactive(); }
+bool TermReadReady(TermRead what) { return Terminal().ReadReady(what); }
 bool TermReadWord(std::string* word) { return Terminal().ReadWord(word); }
 bool TermReadNumber(long long* value) { return Terminal().ReadNumber(value); }
 std::time_t TermTime() { return time(nullptr); }

@@ -16,12 +16,30 @@
 //                          2 a number, 3 the end of input
 // The run's end reaches the page as Module.onExit(status). The engine's entry
 // point is built as OstrelMain, so that a run that returns ends the same way.
+//
+// The page keeps the game's save (save_store.h) when `Module.ostrelHost` has
+// these; without journalLoad there is no saving, and the game plays as ever:
+//   journalLoad()          the save's bytes as a Uint8Array, or null when
+//                          there is none (or a promise of either); called
+//                          once, before anything is shown
+//   journalAppend(bytes)   add bytes (a Uint8Array) at the save's end, or
+//                          start the save with them
+//   journalSync()          make what was appended durable; may return a
+//                          promise, which the engine awaits before it waits
+//                          for the player
+//   journalReplace(bytes)  put bytes in the save's place, in one change
+//   journalDiscard()       remove the save
+// Each may throw or answer false (a promise of false) when storage fails:
+// the game then goes on without saving. In the page a saved game continues
+// at once, as `ostrel --continue` does: a clear screen, the screen as it
+// stood, then the prompt.
 #include <emscripten.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <string>
 
+#include "save_store.h"
 #include "terminal.h"
 #include "terminal_input.h"
 
@@ -40,6 +58,41 @@ EM_ASYNC_JS(int, HostNextByte, (int purpose), {
 EM_JS(int, HostByteReady, (), { return Module.ostrelHost.byteReady() ? 1 : 0; });
 EM_JS(void, HostInputRead, (int kind, const char* data, size_t size), {
   Module.ostrelHost.inputRead(kind, HEAPU8.slice(data, data + size));
+});
+// The save's storage: -1 when the page keeps no save, else the save's size
+// (0 for none), its bytes then copied by HostJournalCopy.
+EM_ASYNC_JS(int, HostJournalLoad, (), {
+  const host = Module.ostrelHost;
+  Module.ostrelJournal = null;
+  if (!host || typeof host.journalLoad !== 'function') return -1;
+  try {
+    const bytes = await host.journalLoad();
+    if (bytes === false) return -1;
+    Module.ostrelJournal = bytes ? new Uint8Array(bytes) : new Uint8Array(0);
+    return Module.ostrelJournal.length;
+  } catch (e) {
+    return -1;
+  }
+});
+EM_JS(void, HostJournalCopy, (char* data), {
+  HEAPU8.set(Module.ostrelJournal, data);
+  Module.ostrelJournal = null;
+});
+// 1 when the host's `name` (given `size` bytes at `data`) succeeded.
+EM_ASYNC_JS(int, HostJournalCall, (const char* name, const char* data, size_t size), {
+  const host = Module.ostrelHost;
+  const method = UTF8ToString(name);
+  try {
+    if (method === 'journalReplace' && typeof host.journalReplace !== 'function') {
+      if ((await host.journalDiscard()) === false) return 0;
+      return (await host.journalAppend(HEAPU8.slice(data, data + size))) === false ? 0 : 1;
+    }
+    if (typeof host[method] !== 'function') return method === 'journalSync' ? 1 : 0;
+    const result = await host[method](HEAPU8.slice(data, data + size));
+    return result === false ? 0 : 1;
+  } catch (e) {
+    return 0;
+  }
 });
 // clang-format on
 
@@ -72,14 +125,23 @@ class WebTerminal {
     HostSleep(ms);
   }
 
-  bool WaitKey() {
+  bool ReadKey(std::string* key) {
     Flush();
     purpose_ = kKeyWait;
+    key->clear();
     int c = HostNextByte(kKeyWait);
     if (c < 0) return EndOfInput();
-    ReadRestOfKey(static_cast<unsigned char>(c));
+    key->push_back(static_cast<char>(c));
+    ReadRestOfKey(static_cast<unsigned char>(c), key);
     HostInputRead(kKeyRead, "", 0);
     return true;
+  }
+
+  bool ReadReady(TermRead what) {
+    if (what == TermRead::kWord && queue_.HasWord()) return true;
+    if (what == TermRead::kNumber && queue_.HasNumber()) return true;
+    // A line waits for its Enter, whatever is typed ahead.
+    return what == TermRead::kKey && HostByteReady();
   }
 
   bool ReadWord(std::string* word) {
@@ -110,24 +172,30 @@ class WebTerminal {
   }
 
   // The bytes of one key arrive together from the page, so the rest of an
-  // escape sequence or of a UTF-8 character is already queued.
-  void ReadRestOfKey(unsigned char lead) {
+  // escape sequence or of a UTF-8 character is already queued. They are
+  // added to `*key`.
+  void ReadRestOfKey(unsigned char lead, std::string* key) {
+    auto next = [&] {
+      int c = HostNextByte(purpose_);
+      if (c >= 0) key->push_back(static_cast<char>(c));
+      return c;
+    };
     if (lead == 0x1b) {
       if (!HostByteReady()) return;  // a lone Escape
-      int c = HostNextByte(purpose_);
+      int c = next();
       if (c == 'O') {
-        if (HostByteReady()) HostNextByte(purpose_);
+        if (HostByteReady()) next();
       } else if (c == '[') {
         // Parameters and intermediates up to the final byte.
         while (HostByteReady()) {
-          c = HostNextByte(purpose_);
+          c = next();
           if (c < 0 || (c >= 0x40 && c <= 0x7e)) break;
         }
       }
       return;
     }
     int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    for (int i = 1; i < length && HostByteReady(); ++i) HostNextByte(purpose_);
+    for (int i = 1; i < length && HostByteReady(); ++i) next();
   }
 
   bool EditLine(std::string* line) {
@@ -135,7 +203,10 @@ class WebTerminal {
     LineKeys keys;
     keys.next = [this] { return HostNextByte(purpose_); };
     keys.echo = [](const std::string& text) { HostWrite(text.data(), text.size(), 1); };
-    keys.skip_escape = [this] { ReadRestOfKey(0x1b); };
+    keys.skip_escape = [this] {
+      std::string ignored;
+      ReadRestOfKey(0x1b, &ignored);
+    };
     return ::EditLine(line, keys);
   }
 
@@ -156,7 +227,14 @@ void TermFlush() { Terminal().Flush(); }
 void TermSetColor(int attribute) { Terminal().SetColor(attribute); }
 void TermClearScreen() { Terminal().ClearScreen(); }
 void TermSleep(int ms) { Terminal().Sleep(ms); }
-bool TermWaitKey() { return Terminal().WaitKey(); }
+bool TermWaitKey() {
+  std::string key;
+  return Terminal().ReadKey(&key);
+}
+bool TermReadKey(std::string* key) { return Terminal().ReadKey(key); }
+// No question is asked in the page: a saved game continues by itself.
+bool TermInteractive() { return false; }
+bool TermReadReady(TermRead what) { return Terminal().ReadReady(what); }
 bool TermReadWord(std::string* word) { return Terminal().ReadWord(word); }
 bool TermReadNumber(long long* value) { return Terminal().ReadNumber(value); }
 std::time_t TermTime() { return time(nullptr); }
@@ -166,6 +244,44 @@ void TermEndRun(int status) {
   std::exit(status);
 }
 
-int OstrelMain();
+/* ==== The save's storage ================================================ */
 
-int main() { TermEndRun(OstrelMain()); }
+StoreOpened StoreOpen(const std::string&, std::string* bytes, std::string* err) {
+  err->clear();
+  int size = HostJournalLoad();
+  if (size < 0) return StoreOpened::kUnavailable;
+  bytes->assign(static_cast<size_t>(size), '\0');
+  HostJournalCopy(&(*bytes)[0]);
+  return StoreOpened::kOpened;
+}
+
+namespace {
+bool Call(const char* name, const std::string& bytes, std::string* err) {
+  if (HostJournalCall(name, bytes.data(), bytes.size()) != 0) return true;
+  *err = std::string("the page's storage failed (") + name + ")";
+  return false;
+}
+}  // namespace
+
+bool StoreAppend(const std::string& bytes, std::string* err) {
+  return Call("journalAppend", bytes, err);
+}
+bool StoreSync(std::string* err) { return Call("journalSync", "", err); }
+bool StoreReplace(const std::string& bytes, std::string* err) {
+  return Call("journalReplace", bytes, err);
+}
+void StoreDiscard(bool) {
+  std::string ignored;
+  Call("journalDiscard", "", &ignored);
+}
+std::string StoreName() { return "in the page's storage"; }
+
+int OstrelMain(int argc, char** argv);
+
+int main() {
+  // A saved game continues at once, as with --continue.
+  char name[] = "ostrel";
+  char option[] = "--continue";
+  char* argv[] = {name, option, nullptr};
+  TermEndRun(OstrelMain(2, argv));
+}

@@ -116,16 +116,29 @@ class WindowsTerminal {
     ::Sleep(static_cast<DWORD>(ms));
   }
 
-  bool WaitKey() {
+  bool ReadKey(std::string* key) {
     Flush();
+    key->clear();
     if (stdin_console_) {
       // A key that _getch reports as two codes, an arrow key say, is one key.
       int c = _getch();
-      if (c == 0 || c == 0xE0) _getch();
+      key->push_back(static_cast<char>(c));
+      if (c == 0 || c == 0xE0) key->push_back(static_cast<char>(_getch()));
       return true;
     }
     char c;
-    return input_.Next(&c);
+    if (!input_.Next(&c)) return false;
+    key->push_back(c);
+    return true;
+  }
+
+  bool Interactive() const { return stdin_console_ && stdout_console_; }
+
+  bool ReadReady(TermRead what) {
+    if (what == TermRead::kWord && queue_.HasWord()) return true;
+    if (what == TermRead::kNumber && queue_.HasNumber()) return true;
+    if (stdin_console_) return what == TermRead::kKey && _kbhit() != 0;
+    return input_.Ready(0);
   }
 
   bool ReadWord(std::string* word) {
@@ -167,7 +180,13 @@ void TermFlush() { Terminal().Flush(); }
 void TermSetColor(int attribute) { Terminal().SetColor(attribute); }
 void TermClearScreen() { Terminal().ClearScreen(); }
 void TermSleep(int ms) { Terminal().Sleep(ms); }
-bool TermWaitKey() { return Terminal().WaitKey(); }
+bool TermWaitKey() {
+  std::string key;
+  return Terminal().ReadKey(&key);
+}
+bool TermReadKey(std::string* key) { return Terminal().ReadKey(key); }
+bool TermInteractive() { return Terminal().Interactive(); }
+bool TermReadReady(TermRead what) { return Terminal().ReadReady(what); }
 bool TermReadWord(std::string* word) { return Terminal().ReadWord(word); }
 bool TermReadNumber(long long* value) { return Terminal().ReadNumber(value); }
 std::time_t TermTime() { return time(nullptr); }

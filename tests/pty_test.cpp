@@ -37,7 +37,10 @@ class PtySession {
  public:
   // `before_exec` runs in the engine's process just before it starts.
   bool Start(const std::string& dir, bool own_group = false,
-             const std::function<void()>& before_exec = nullptr) {
+             const std::function<void()>& before_exec = nullptr,
+             const char* option = nullptr) {
+    // The saves of the runs stay beside the story, away from the real home.
+    std::string state = dir + "/state";
     int go[2], report[2];
     if (pipe(go) != 0 || pipe(report) != 0) return false;
     struct winsize size = {30, 100, 0, 0};
@@ -47,11 +50,12 @@ class PtySession {
       close(go[1]);
       close(report[0]);
       if (chdir(dir.c_str()) != 0) _exit(120);
+      setenv("XDG_STATE_HOME", state.c_str(), 1);
       if (own_group) RunInOwnGroup(go[0], report[1]);
       char byte;
       if (read(go[0], &byte, 1) != 1) _exit(121);
       if (before_exec) before_exec();
-      execl(OSTREL_BINARY, "ostrel", static_cast<char*>(nullptr));
+      execl(OSTREL_BINARY, "ostrel", option, static_cast<char*>(nullptr));
       _exit(122);
     }
     close(go[0]);

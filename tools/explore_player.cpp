@@ -75,6 +75,14 @@ bool TermWaitKey() {
   return true;
 }
 
+bool TermReadKey(std::string* key) {
+  *key = "k";
+  return TermWaitKey();
+}
+
+bool TermInteractive() { return false; }
+bool TermReadReady(TermRead) { return true; }
+
 bool TermReadWord(std::string* word) {
   Step();
   ExploreRun& run = CurrentRun();

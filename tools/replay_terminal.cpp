@@ -8,6 +8,7 @@
 
 #include "platform.h"
 #include "replay_terminal.h"
+#include "save_store.h"
 #include "terminal.h"
 #include "terminal_input.h"
 
@@ -80,15 +81,30 @@ void TermSleep(int ms) {
   }
 }
 
-bool TermWaitKey() {
+bool TermReadKey(std::string* key) {
   TermFlush();
   char c;
+  key->clear();
   if (!g_input.Next(&c)) {
     Mark("end of input");
     return false;
   }
+  key->push_back(c);
   Mark("key");
   return true;
+}
+
+bool TermWaitKey() {
+  std::string key;
+  return TermReadKey(&key);
+}
+
+bool TermInteractive() { return false; }
+
+bool TermReadReady(TermRead what) {
+  if (what == TermRead::kWord && g_queue.HasWord()) return true;
+  if (what == TermRead::kNumber && g_queue.HasNumber()) return true;
+  return g_input.Ready(0);
 }
 
 bool TermReadWord(std::string* word) {
@@ -117,3 +133,46 @@ std::time_t TermTime() {
 }
 
 void TermEndRun(int status) { throw RunEnded{status}; }
+
+/* ==== The save, in memory =============================================== */
+
+ReplaySaveStore& ReplaySave() {
+  static ReplaySaveStore store;
+  return store;
+}
+
+StoreOpened StoreOpen(const std::string&, std::string* bytes, std::string* err) {
+  ReplaySaveStore& store = ReplaySave();
+  if (store.in_use) return StoreOpened::kInUse;
+  if (!store.available) {
+    *err = store.unavailable_reason;
+    return StoreOpened::kUnavailable;
+  }
+  *bytes = store.exists ? store.bytes : std::string();
+  return StoreOpened::kOpened;
+}
+
+bool StoreAppend(const std::string& bytes, std::string*) {
+  ReplaySave().exists = true;
+  ReplaySave().bytes += bytes;
+  return true;
+}
+
+bool StoreSync(std::string*) {
+  ++ReplaySave().syncs;
+  return true;
+}
+
+bool StoreReplace(const std::string& bytes, std::string*) {
+  ReplaySave().exists = true;
+  ReplaySave().bytes = bytes;
+  ++ReplaySave().replaced;
+  return true;
+}
+
+void StoreDiscard(bool) {
+  ReplaySave().exists = false;
+  ReplaySave().bytes.clear();
+}
+
+std::string StoreName() { return "(in memory)"; }

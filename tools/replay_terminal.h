@@ -30,6 +30,19 @@ unsigned long long ReplayBytesWritten();
 // The options in force; set them before the run starts.
 ReplayOptions& Replay();
 
+// The save of the runs in this process, kept in memory (save_store.h): what
+// a run started with --continue or --new finds and leaves.
+struct ReplaySaveStore {
+  bool available = true;  // false: saving is not possible, as `unavailable_reason` says
+  std::string unavailable_reason;
+  bool in_use = false;    // another engine holds it
+  bool exists = false;
+  std::string bytes;
+  int syncs = 0;          // how many times it was made durable
+  int replaced = 0;       // how many times it was replaced whole
+};
+ReplaySaveStore& ReplaySave();
+
 #include "story_runner.h"
 
 #endif  // TOOLS_REPLAY_TERMINAL_H_

@@ -4,6 +4,7 @@
 #define TOOLS_STORY_RUNNER_H_
 
 #include <string>
+#include <vector>
 
 // Thrown by a tool's terminal layer (TermEndRun) so that a run can end
 // wherever it stands.
@@ -12,8 +13,9 @@ struct RunEnded {
 };
 
 // Opens the story files of `dir` as the engine opens them at start-up,
-// empties every record, plays the story once and returns the exit status.
-// The terminal layer linked into the program supplies the player.
-int PlayStoryOnce(const std::string& dir);
+// empties every record, plays the story once with the command-line options
+// `options` and returns the exit status. The terminal layer linked into the
+// program supplies the player.
+int PlayStoryOnce(const std::string& dir, const std::vector<std::string>& options = {});
 
 #endif  // TOOLS_STORY_RUNNER_H_
