@@ -49,7 +49,8 @@ unsigned long long ReplayBytesWritten() { return g_written + g_out.size(); }
 
 void TermFlush() {
   g_written += g_out.size();
-  if (Replay().discard_output) {
+  if (Replay().discard_output || Replay().capture != nullptr) {
+    if (Replay().capture != nullptr) *Replay().capture += g_out;
     g_out.clear();
     return;
   }

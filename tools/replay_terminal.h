@@ -18,6 +18,8 @@ struct ReplayOptions {
   long long time_step = 0;
   // Keep the output from standard output: it is counted and dropped.
   bool discard_output = false;
+  // Keep the output from standard output: it is added here (for the tests).
+  std::string* capture = nullptr;
 };
 
 // Starts a new run in this process: the player's input comes from `input`,
