@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "journal.h"
-#include "replay_terminal.h"
+#include "replay/replay_terminal.h"
 #include "save_story.h"
-#include "story_runner.h"
+#include "common/story_runner.h"
 #include "terminal.h"
 #include "test_util.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform.h"
-#include "replay_terminal.h"
+#include "replay/replay_terminal.h"
 #include "save_store.h"
 #include "terminal.h"
 #include "terminal_input.h"

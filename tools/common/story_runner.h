@@ -1,7 +1,7 @@
 // Playing a story in this process, again and again, each run from a fresh
 // start, for the tools that drive the engine many times.
-#ifndef TOOLS_STORY_RUNNER_H_
-#define TOOLS_STORY_RUNNER_H_
+#ifndef TOOLS_COMMON_STORY_RUNNER_H_
+#define TOOLS_COMMON_STORY_RUNNER_H_
 
 #include <string>
 #include <vector>
@@ -18,4 +18,4 @@ struct RunEnded {
 // program supplies the player.
 int PlayStoryOnce(const std::string& dir, const std::vector<std::string>& options = {});
 
-#endif  // TOOLS_STORY_RUNNER_H_
+#endif  // TOOLS_COMMON_STORY_RUNNER_H_

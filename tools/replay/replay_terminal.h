@@ -45,6 +45,6 @@ struct ReplaySaveStore {
 };
 ReplaySaveStore& ReplaySave();
 
-#include "story_runner.h"
+#include "common/story_runner.h"
 
 #endif  // TOOLS_REPLAY_TERMINAL_H_
