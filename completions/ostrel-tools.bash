@@ -1,11 +1,13 @@
-# bash completion for the ostrel authors' tools: their options, and story
-# directories for the rest. Installed once under each tool's name, since
-# bash-completion loads a command's completion from a file named after it.
+# bash completion for ostrel and its authors' tools: their options, and
+# story directories for the rest. Installed once under each program's name,
+# since bash-completion loads a command's completion from a file named after
+# it.
 
 # The options of each tool, as its --help lists them; those that take a
 # value are in _ostrel_tools_takes_value. A new tool adds its line to both.
 _ostrel_tools_options() {
   case $1 in
+    ostrel) echo "--continue --new" ;;
     ostrel-check) echo "--graph --stats" ;;
     ostrel-replay) echo "--time --time-step --show-pauses --trace" ;;
     ostrel-explore) echo "--runs --seed --steps --json --out" ;;
@@ -39,8 +41,9 @@ _ostrel_tools() {
   esac
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$(_ostrel_tools_options "$tool")" -- "$cur")
-  elif [[ $tool == ostrel-lsp ]]; then
-    # The language server is given no story: the editor names the files.
+  elif [[ $tool == ostrel || $tool == ostrel-lsp ]]; then
+    # The game plays the story of the current directory, and the language
+    # server is given none: the editor names the files.
     return 0
   else
     # A story is a directory.
@@ -48,4 +51,4 @@ _ostrel_tools() {
   fi
 }
 
-complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore ostrel-lsp ostrel-publish
+complete -o filenames -F _ostrel_tools ostrel ostrel-check ostrel-replay ostrel-explore ostrel-lsp ostrel-publish

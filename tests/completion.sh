@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The tools' bash completion, in plain bash without the bash-completion
-# package: COMP_WORDS and COMP_CWORD set as bash sets them, the function
-# called, COMPREPLY read. Each tool's options as completed are the options
-# its --help lists.
+# The bash completion of ostrel and its tools, in plain bash without the
+# bash-completion package: COMP_WORDS and COMP_CWORD set as bash sets them,
+# the function called, COMPREPLY read. Each program's options as completed
+# are the options its --help lists.
 #
-#   completion.sh COMPLETION_FILE TOOL_BINARY...
+#   completion.sh COMPLETION_FILE PROGRAM_BINARY...
 set -u
 completion=$(realpath "$1")
 shift
@@ -58,8 +58,10 @@ Expect 'out' ostrel-explore --out o
 Expect $'notes.txt' ostrel-publish -o no
 Expect '' ostrel-publish --title ''
 Expect $'--template\n--title' ostrel-publish --t
-# The language server takes no directory.
+# The language server takes no directory, nor does the game.
 Expect '' ostrel-lsp ''
+Expect '' ostrel ''
+Expect $'--continue' ostrel --c
 
 # The options completed are the options --help lists.
 for tool in "${tools[@]}"; do

@@ -22,6 +22,7 @@ root=$work/stage/opt/ostrel
 expected=(
   bin/ostrel
   share/man/man6/ostrel.6
+  share/bash-completion/completions/ostrel
   share/ostrel/games/the-ember-crown/script.ostrel
   share/ostrel/games/the-ember-crown/animations.ostrel
   share/ostrel/games/the-ember-crown/title_screen.ostrel
@@ -44,8 +45,8 @@ for program in "$root"/bin/ostrel-*; do
   name=${program##*/}
   [[ " ${tools[*]} " == *" $name "* ]] || fail "bin/$name is not listed in OSTREL_TOOLS"
 done
-# The completion installed under each tool's name completes that tool.
-for tool in "${tools[@]}"; do
+# The completion installed under each program's name completes it.
+for tool in ostrel "${tools[@]}"; do
   grep -q "complete .*[ ]$tool\b" "$root/share/bash-completion/completions/$tool" 2>/dev/null ||
     fail "the completion file $tool does not complete $tool"
 done

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The options every tool answers alike: --help prints the usage on standard
-# output and exits 0, --version prints the name and the project's version,
-# and an unknown option, or an option without its value, prints the usage
-# on standard error and exits 2.
+# The options every program answers alike, the game and its tools: --help
+# prints the usage on standard output and exits 0, --version prints the name
+# and the project's version, and an unknown option, or an option without its
+# value, prints the usage on standard error and exits 2.
 #
-#   tool_options.sh VERSION TOOL_BINARY...
+#   tool_options.sh VERSION PROGRAM_BINARY...
 set -u
 version=$1
 shift
@@ -37,8 +37,8 @@ for tool in "$@"; do
 done
 # An option without its value.
 # A number too large to hold, and two outputs asked for at once, are refused
-# the same way.
-for case in "ostrel-replay --time" "ostrel-explore --runs" "ostrel-explore --runs many" \
+# the same way; so are two ways for the game to start.
+for case in "ostrel --continue --new" "ostrel-replay --time" "ostrel-explore --runs" "ostrel-explore --runs many" \
     "ostrel-explore --runs 99999999999999999999" "ostrel-check --graph --stats"; do
   for tool in "$@"; do
     [ "$(basename "$tool")" = "${case%% *}" ] || continue
