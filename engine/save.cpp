@@ -397,6 +397,12 @@ void SaveBeforeFatalEnd() {
 
 void SaveAtEndOfInput() {
   if (g.saving && g.unsynced) Sync();
+  // A run that saved nothing leaves nothing behind: no empty save, no lock.
+  if (g.store_open && !g.started && g.mode == Mode::kLive) {
+    StoreDiscard(true);
+    g.store_open = false;
+    g.saving = false;
+  }
 }
 
 journal::SavedScreen* RestoringScreen() {

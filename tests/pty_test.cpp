@@ -386,6 +386,98 @@ TEST_F(PtyTest, FatalErrorEndsItsLineBeforeTheShellTakesOver) {
   EXPECT_EQ(out.substr(out.size() - 6), "\x1b[0m\r\n") << out;
 }
 
+/* ==== Saving at a terminal ============================================= */
+
+const char kQuestion[] =
+    "This story has a saved game. Continue it (Enter or y) or start over (n)? ";
+const char kClear[] = "\x1b[H\x1b[2J\x1b[3J";
+
+// A game of kHall played at the terminal up to the library, where the input
+// ends: the game is saved by itself. False when there is no pseudo-terminal.
+bool PlayToTheLibrary(const ScopedTempDir& dir) {
+  PtySession session;
+  if (!session.Start(dir.path())) return false;
+  EXPECT_TRUE(session.WaitFor("TITLE"));
+  session.Type("k");
+  EXPECT_TRUE(session.WaitFor("The hall.\r\n>"));
+  session.Type("north\r");
+  EXPECT_TRUE(session.WaitFor("The library.\r\n>"));
+  session.Type("\x04");
+  EXPECT_EQ(session.WaitExit(), 0);
+  return true;
+}
+
+TEST_F(PtyTest, SavedGameIsOfferedFirstAndEnterContinuesWhereItStood) {
+  Story(kHall);
+  dir_.Write("title_screen.ostrel", "TITLE\n");
+  if (!PlayToTheLibrary(dir_)) GTEST_SKIP() << "no pseudo-terminal here";
+  PtySession session;
+  ASSERT_TRUE(session.Start(dir_.path()));
+  ASSERT_TRUE(session.WaitFor(kQuestion));
+  // Asked before anything else is shown.
+  EXPECT_EQ(session.output(), kQuestion);
+  session.Type("\r");
+  // The question goes; the screen comes back as it stood, the answer typed
+  // there too, and the prompt waits.
+  ASSERT_TRUE(session.WaitFor(std::string(kClear) +
+                              "TITLE\r\n\r\nThe hall.\r\n>north\r\nThe library.\r\n>"));
+  session.Type("quit\r");
+  EXPECT_EQ(session.WaitExit(), 0);
+  // The game has ended: no save, no question.
+  PtySession after;
+  ASSERT_TRUE(after.Start(dir_.path()));
+  ASSERT_TRUE(after.WaitFor("TITLE"));
+  EXPECT_EQ(after.output().find("saved game"), std::string::npos);
+}
+
+TEST_F(PtyTest, StartingOverClearsTheQuestionAndShowsTheTitle) {
+  Story(kHall);
+  dir_.Write("title_screen.ostrel", "TITLE\n");
+  if (!PlayToTheLibrary(dir_) || !Start()) GTEST_SKIP() << "no pseudo-terminal here";
+  ASSERT_TRUE(session_.WaitFor(kQuestion));
+  // Any other key asks again, on a line of its own.
+  session_.Type("x");
+  ASSERT_TRUE(session_.WaitFor(std::string(kQuestion) + "\r\n" + kQuestion));
+  session_.Type("n");
+  ASSERT_TRUE(session_.WaitFor(std::string(kQuestion) + kClear + "TITLE\r\n"));
+  session_.Type("k");
+  ASSERT_TRUE(session_.WaitFor("The hall.\r\n>"));
+  session_.Type("\x04");
+  EXPECT_EQ(session_.WaitExit(), 0);
+}
+
+TEST_F(PtyTest, EndOfInputAtTheQuestionKeepsTheSave) {
+  Story(kHall);
+  dir_.Write("title_screen.ostrel", "TITLE\n");
+  if (!PlayToTheLibrary(dir_)) GTEST_SKIP() << "no pseudo-terminal here";
+  for (int run = 0; run < 2; ++run) {
+    PtySession session;
+    ASSERT_TRUE(session.Start(dir_.path()));
+    ASSERT_TRUE(session.WaitFor(kQuestion));
+    session.Type("\x04");
+    EXPECT_EQ(session.WaitExit(), 0);
+    EXPECT_EQ(session.output(), std::string(kQuestion) + "\r\n");
+    EXPECT_TRUE(SameSettings(session.before(), session.Settings()));
+  }
+}
+
+TEST_F(PtyTest, OptionsAnswerTheQuestionBeforeItIsAsked) {
+  Story(kHall);
+  dir_.Write("title_screen.ostrel", "TITLE\n");
+  if (!PlayToTheLibrary(dir_)) GTEST_SKIP() << "no pseudo-terminal here";
+  PtySession continued;
+  ASSERT_TRUE(continued.Start(dir_.path(), false, nullptr, "--continue"));
+  ASSERT_TRUE(continued.WaitFor("The library.\r\n>"));
+  EXPECT_EQ(continued.output().find("saved game"), std::string::npos);
+  EXPECT_EQ(continued.output().substr(0, sizeof kClear - 1), kClear);
+  continued.Type("\x04");
+  EXPECT_EQ(continued.WaitExit(), 0);
+  PtySession fresh;
+  ASSERT_TRUE(fresh.Start(dir_.path(), false, nullptr, "--new"));
+  ASSERT_TRUE(fresh.WaitFor("TITLE"));
+  EXPECT_EQ(fresh.output().substr(0, 5), "TITLE");
+}
+
 TEST_F(PtyTest, CtrlZSuspendsWithTheTerminalRestoredAndResumesInRawMode) {
   Story(kHall);
   START_OR_SKIP(true);

@@ -1,8 +1,9 @@
 // ostrel-replay: plays a story exactly as ostrel does with piped input, but
-// without waiting, for walkthroughs and tests.
+// without waiting, for walkthroughs and tests; or plays a save of ostrel's.
 //
 //   ostrel-replay [--time SECONDS [--time-step SECONDS]] [--show-pauses] [--trace]
 //                 [DIR] < walkthrough
+//   ostrel-replay --journal FILE [--show-pauses] [--trace] [DIR]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,10 +11,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include "replay/replay_terminal.h"
 #include "common/story_runner.h"
-#include "terminal.h"
 #include "common/tool_options.h"
+#include "platform.h"
+#include "replay/replay_terminal.h"
+#include "save.h"
+#include "terminal.h"
 
 namespace {
 
@@ -23,15 +26,30 @@ const ToolOption kOptions[] = {
     {"--show-pauses", "write each pause as [[sleep N]]"},
     {"--trace", "also mark key waits, clear screens, colours, every word\n"
                 "and number read, and the exit status"},
+    {"--journal FILE", "play the save FILE of ostrel (its answers and its clock)\n"
+                       "instead of a walkthrough"},
     {nullptr, nullptr}};
 const ToolUsage kUsage = {
     "ostrel-replay",
-    "[--time SECONDS [--time-step SECONDS]] [--show-pauses] [--trace] [DIR] < walkthrough",
+    "[--time SECONDS [--time-step SECONDS] | --journal FILE] [--show-pauses] [--trace] [DIR]",
     "Plays the story in DIR (the current directory by default) as ostrel does\n"
-    "with piped input, reading the walkthrough, but without waiting.\n",
+    "with piped input, reading the walkthrough from standard input, but without\n"
+    "waiting. With --journal it plays a save of ostrel's instead, from the title\n"
+    "to where the saved game stopped, writing what that game showed.\n",
     kOptions};
 
 int Usage() { return UsageError(kUsage); }
+
+// Reads the save `path` whole into `*bytes`.
+bool ReadSave(const char* path, std::string* bytes) {
+  std::FILE* file = PlatformOpenDataFile(path);
+  if (file == nullptr) return false;
+  char buffer[1 << 16];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes->append(buffer, n);
+  bool read = std::ferror(file) == 0;
+  std::fclose(file);
+  return read;
+}
 
 }  // namespace
 
@@ -39,6 +57,7 @@ int main(int argc, char** argv) {
   EndOnUncaughtException("ostrel-replay", 1);
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
   const char* dir = nullptr;
+  const char* journal = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--time") == 0 && i + 1 < argc) {
       char* end = nullptr;
@@ -54,16 +73,30 @@ int main(int argc, char** argv) {
       Replay().show_pauses = true;
     } else if (std::strcmp(argv[i], "--trace") == 0) {
       Replay().trace = true;
+    } else if (std::strcmp(argv[i], "--journal") == 0 && i + 1 < argc) {
+      journal = argv[++i];
     } else if (argv[i][0] == '-' || dir != nullptr) {
       return Usage();
     } else {
       dir = argv[i];
     }
   }
+  // The journal holds the clock, and the whole input.
+  if (journal != nullptr && (Replay().fixed_time || Replay().time_step != 0)) return Usage();
   std::error_code ignored;
   if (dir != nullptr && !std::filesystem::exists(dir, ignored)) {
     std::fprintf(stderr, "ostrel-replay: cannot enter %s\n", dir);
     return 2;
+  }
+  if (journal != nullptr) {
+    std::string bytes;
+    if (!ReadSave(journal, &bytes)) {
+      std::fprintf(stderr, "ostrel-replay: cannot read the save %s\n", journal);
+      return 2;
+    }
+    PlayJournalNextRun(std::move(bytes), journal);
+    ObserveJournalReads(ReplayMarkJournalRead);
+    ReplayStartRun("");
   }
   int status = PlayStoryOnce(dir != nullptr ? dir : ".");
   if (Replay().trace) {

@@ -102,6 +102,12 @@ bool TermWaitKey() {
 
 bool TermInteractive() { return false; }
 
+void ReplayMarkJournalRead(char kind, const std::string& text) {
+  if (kind == 'K') Mark("key");
+  if (kind == 'W') Mark("word " + text);
+  if (kind == 'N') Mark("number " + text);
+}
+
 bool TermReadReady(TermRead what) {
   if (what == TermRead::kWord && g_queue.HasWord()) return true;
   if (what == TermRead::kNumber && g_queue.HasNumber()) return true;

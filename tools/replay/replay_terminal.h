@@ -32,6 +32,10 @@ unsigned long long ReplayBytesWritten();
 // The options in force; set them before the run starts.
 ReplayOptions& Replay();
 
+// A read answered from a save's journal (save.h), marked as the terminal's
+// own reads are marked: `kind` is the record's, `text` its word or number.
+void ReplayMarkJournalRead(char kind, const std::string& text);
+
 // The save of the runs in this process, kept in memory (save_store.h): what
 // a run started with --continue or --new finds and leaves.
 struct ReplaySaveStore {
