@@ -36,12 +36,14 @@ sanitize:
 	$(MAKE) test BUILD=build-sanitize WEB_TESTS=0 \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON"
 
-# Lookup benchmarks (Google Benchmark), the engine against grep, and the scans
-# side by side with grep and cat (bench/scan_bench.cpp).
+# Lookup benchmarks (Google Benchmark), the engine against grep, the scans
+# side by side with grep and cat (bench/scan_bench.cpp), and what saving
+# costs (bench/save_bench.cpp).
 bench: build
 	$(BUILD)/ostrel_bench
 	bash bench/compare.sh $(BUILD)/ostrel
 	$(BUILD)/ostrel_scan_bench $(BUILD)/ostrel
+	$(BUILD)/ostrel_save_bench $(BUILD)/ostrel
 	[ ! -x $(BUILD)/lsp_bench ] || $(BUILD)/lsp_bench
 
 bench-smoke: build
@@ -49,6 +51,7 @@ bench-smoke: build
 	bash bench/compare.sh $(BUILD)/ostrel 2 1
 	$(BUILD)/ostrel_scan_bench $(BUILD)/ostrel --megabytes 4 --rounds 3 \
 	  --battle-megabytes 2 --battle-rounds 3 --typing-chars 20
+	$(BUILD)/ostrel_save_bench $(BUILD)/ostrel --answers 1000 --rounds 1
 	[ ! -x $(BUILD)/lsp_bench ] || $(BUILD)/lsp_bench --benchmark_min_time=0.01
 
 # libFuzzer targets, built with clang, each run for FUZZ_SECONDS.
@@ -57,7 +60,7 @@ build-fuzz/CMakeCache.txt:
 	  -DOSTREL_FUZZ=ON -DOSTREL_TESTS=OFF
 
 fuzz: build-fuzz/CMakeCache.txt
-	cmake --build build-fuzz -j $(JOBS) --target stream_fuzzer story_fuzzer
+	cmake --build build-fuzz -j $(JOBS) --target stream_fuzzer story_fuzzer save_fuzzer
 	cmake --build build-fuzz -j $(JOBS) --target lsp_fuzzer || \
 	  echo "lsp_fuzzer left out: nlohmann-json (nlohmann-json3-dev) is not installed"
 	bash fuzz/run.sh build-fuzz $(CURDIR) $(FUZZ_SECONDS)

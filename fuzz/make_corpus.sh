@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the seed corpora of the two fuzz targets from the scenario stories,
-# the guide's examples and the bundled story.
+# Builds the seed corpora of the fuzz targets from the scenario stories, the
+# guide's examples and the bundled story, and a few saves.
 #
 #   make_corpus.sh SOURCE_DIR CORPUS_DIR
 set -eu
@@ -23,6 +23,17 @@ for dir in "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/ "$src"/games/*/ "
   done
 done
 echo "$n stories in the seed corpora"
+
+# Saves: records spelled out as fuzz/save_fuzzer.cpp reads them, after a
+# header of its story as it is (1) or as another (2), and raw bytes (0).
+mkdir -p "$out/save"
+walk='\x00\x01\x04look\x00\x01\x05xyzzy\x06\x01\x04lost\x00\x01\x02in\x01\x05fight\x04'
+duel='\x02\x80\x01\x03\x00\x00\x03\xe8\x00\x02\x80\x02\x03\x00\x00\x03\xe9\x00'
+printf "\x01$walk$duel$duel\x05" > "$out/save/walkthrough"
+printf "\x02$walk$duel" > "$out/save/changed-story"
+printf "\x01$walk\x07\x41$duel" > "$out/save/garbage-inside"
+printf '\x00H\x0e\x01' > "$out/save/raw-header-cut-short"
+echo "4 saves in the save corpus"
 
 # The language server's seeds: each story's script and animations, then
 # requests of every kind at a few places, framed.

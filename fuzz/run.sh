@@ -10,7 +10,7 @@ seconds=$3
 corpus=$build/corpus
 bash "$src/fuzz/make_corpus.sh" "$src" "$corpus" || exit 1
 failed=0
-targets="stream_fuzzer story_fuzzer"
+targets="stream_fuzzer story_fuzzer save_fuzzer"
 [ -x "$build/lsp_fuzzer" ] && targets="$targets lsp_fuzzer"
 for target in $targets; do
   name=${target%_fuzzer}
