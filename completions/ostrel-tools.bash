@@ -9,7 +9,7 @@ _ostrel_tools_options() {
   case $1 in
     ostrel) echo "--continue --new" ;;
     ostrel-check) echo "--graph --stats" ;;
-    ostrel-replay) echo "--time --time-step --show-pauses --trace" ;;
+    ostrel-replay) echo "--time --time-step --show-pauses --trace --journal" ;;
     ostrel-explore) echo "--runs --seed --steps --json --out" ;;
     ostrel-lsp) echo "--stdio" ;;
     ostrel-publish) echo "-o --title --force --template" ;;
@@ -23,7 +23,7 @@ _ostrel_tools_options() {
 _ostrel_tools_takes_value() {
   case $1 in
     --out) echo dir ;;
-    -o | --template) echo file ;;
+    -o | --template | --journal) echo file ;;
     --time | --time-step | --runs | --seed | --steps | --title) echo none ;;
   esac
 }

@@ -54,6 +54,8 @@ Expect 'games/the-ember-crown' ostrel-explore --runs 10 games/
 Expect '' ostrel-explore --runs ''
 Expect '' ostrel-replay --time ''
 Expect 'out' ostrel-explore --out o
+# A save to play is a file.
+Expect $'notes.txt' ostrel-replay --journal no
 # The page and the template are files.
 Expect $'notes.txt' ostrel-publish -o no
 Expect '' ostrel-publish --title ''

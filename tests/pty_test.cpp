@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
@@ -428,6 +429,16 @@ TEST_F(PtyTest, SavedGameIsOfferedFirstAndEnterContinuesWhereItStood) {
   ASSERT_TRUE(after.Start(dir_.path()));
   ASSERT_TRUE(after.WaitFor("TITLE"));
   EXPECT_EQ(after.output().find("saved game"), std::string::npos);
+}
+
+TEST(PtyDocsTest, TheGuideAndTheManualPageQuoteTheQuestion) {
+  std::string question = kQuestion;
+  question.pop_back();  // the blank the cursor waits after
+  for (const char* doc : {"/docs/writing-stories.md", "/docs/man/ostrel.6"}) {
+    std::ifstream file(std::string(OSTREL_SOURCE_DIR) + doc);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\n" + question + "\n"), std::string::npos) << doc;
+  }
 }
 
 TEST_F(PtyTest, StartingOverClearsTheQuestionAndShowsTheTitle) {

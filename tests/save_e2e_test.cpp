@@ -370,6 +370,9 @@ TEST_F(SaveE2eTest, ChangedStoryIsToldOnceAndThePlayerGoesOn) {
             "ostrel: the story has changed since this game was saved; its answers were played "
             "again as far as they fit, and 2 were dropped\n");
   EXPECT_NE(rest.out.find("A yard. A rat waits.\n>A gate.\n>"), std::string::npos) << rest.out;
+  // The guide quotes the line as it is.
+  std::string guide = ReadFile(std::string(OSTREL_SOURCE_DIR) + "/docs/writing-stories.md");
+  EXPECT_NE(guide.find("\n" + rest.err), std::string::npos);
 }
 
 // An author's story that cannot go on ends with status 1 and keeps the save,

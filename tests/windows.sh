@@ -6,7 +6,8 @@
 #   2. the end-to-end tests on ostrel.exe, byte for byte;
 #   3. ostrel.exe on every scenario whose pauses add up to two seconds or
 #      less, against the scenario's transcript less its markers (what a
-#      piped run writes).
+#      piped run writes);
+#   4. ostrel.exe saving a duel and continuing it.
 #
 #   windows.sh WINDOWS_BUILD_DIR SOURCE_DIR [LINUX_BUILD_DIR]
 set -u
@@ -73,8 +74,38 @@ for dir in "$src"/tests/scenarios/*/*/; do
     failed=$((failed + 1))
   fi
 done
-rm -rf "$work"
 echo "($skipped scenarios with longer pauses left to ostrel-replay.exe)"
+
+# 4. Saving on ostrel.exe: a duel stopped halfway and continued goes on as
+#    the uninterrupted run; the save lives under %LOCALAPPDATA%\ostrel, which
+#    Wine takes from its own profile unless it is set for the program.
+echo "== saving on ostrel.exe"
+dir=$src/tests/scenarios/battles/win_with_animations
+state=$work/state
+mkdir -p "$state"
+exe=$(winepath -w "$build/ostrel.exe" 2> /dev/null)
+save_run() {
+  (cd "$dir" && LD_PRELOAD="$linux_build/tests/libfixed_time.so" OSTREL_TEST_TIME=1000 \
+     $wine_run cmd /c "set LOCALAPPDATA=$(winepath -w "$state" 2> /dev/null)&& $exe $1")
+}
+since_last_clear() { perl -0777 -ne 'my @p = split /\f/, $_, -1; print $p[-1]' "$1"; }
+head -c 5 "$dir/input" | save_run --new > "$work/first"
+tail -c +6 "$dir/input" | save_run --continue > "$work/rest"
+save_run "" < "$dir/input" > "$work/whole"
+{
+  printf '\f'
+  since_last_clear "$work/first"
+  tail -c +$(($(wc -c < "$work/first") + 1)) "$work/whole"
+} > "$work/expected"
+if cmp -s "$work/expected" "$work/rest" && [ -z "$(ls -A "$state/ostrel" 2> /dev/null)" ] &&
+   [ -d "$state/ostrel" ]; then
+  passed=$((passed + 1))
+else
+  echo "FAILED: saving and continuing (the save: $(ls -A "$state/ostrel" 2>&1))"
+  diff <(od -c "$work/expected") <(od -c "$work/rest") | head -n 10
+  failed=$((failed + 1))
+fi
+rm -rf "$work"
 if [ -s "$OSTREL_WINE_LOG" ]; then
   echo "Wine failed to start a program and it was run again:"; cat "$OSTREL_WINE_LOG"
 fi
