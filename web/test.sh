@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The web build's tests: the Node harness on every scenario and example
-# story, then the published pages in Chromium. A tool that is missing is
+# story, saving through the page's journal functions, then the published
+# pages in Chromium. A tool that is missing is
 # named and its tests are skipped.
 #
 #   test.sh BUILD_DIR WEB_BUILD_DIR
@@ -13,6 +14,10 @@ failed=0
 echo "== web build on the scenarios (Node harness)"
 node --no-experimental-fetch "$src/web/harness.js" "$web_build/ostrel-engine.js" \
   "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/ || failed=1
+
+echo "== saving and continuing in the web build (Node)"
+node --no-experimental-fetch "$src/web/save_seam_test.js" "$web_build/ostrel-engine.js" \
+  "$src/tests/scenarios/battles/win_with_animations" || failed=1
 
 echo "== published pages in Chromium"
 chromium=${CHROMIUM:-$(command -v chromium || true)}
