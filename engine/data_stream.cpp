@@ -7,6 +7,7 @@
 #include "platform.h"
 
 const DataStream* DataStream::last_read_ = nullptr;
+bool DataStream::held_ = false;
 
 DataStream::DataStream(const char* path, size_t buffer_size) { Open(path, buffer_size); }
 
@@ -23,6 +24,8 @@ void DataStream::Open(const char* path, size_t buffer_size) {
   eof_ = false;
   line_number_ = 0;
   begin_ = end_ = 0;
+  at_start_ = true;
+  whole_ = false;
   // The bytes as they stand, CR LF included, on every system; a directory or
   // a FIFO counts as missing.
   file_ = PlatformOpenDataFile(path);
@@ -33,8 +36,18 @@ void DataStream::Open(const char* path, size_t buffer_size) {
 bool DataStream::Refill() {
   begin_ = end_ = 0;
   if (file_ == nullptr) return false;
+  // A held file that stood whole in the buffer has nothing after it.
+  if (held_ && whole_ && !at_start_) return false;
+  bool from_start = at_start_;
+  at_start_ = false;
   // The end of the data, or a read error, which ends it too, gives nothing.
   end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  if (from_start) {
+    whole_ = end_ < buffer_.size();
+    whole_size_ = end_;
+  } else if (end_ > 0) {
+    whole_ = false;  // the buffer holds a later part now
+  }
   return end_ > 0;
 }
 
@@ -78,6 +91,11 @@ void DataStream::Rewind() {
   eof_ = false;
   line_number_ = 0;
   begin_ = end_ = 0;
+  if (held_ && whole_) {
+    end_ = whole_size_;
+    return;
+  }
+  at_start_ = true;
   if (file_ != nullptr) {
     std::clearerr(file_);
     std::fseek(file_, 0, SEEK_SET);

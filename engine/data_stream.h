@@ -63,7 +63,8 @@ inline bool LooksLikeSetHeader(const char* data, size_t size) {
 // gives an empty line until Rewind().
 //
 // The file is read through a fixed buffer and never held whole. Rewind() goes
-// back to the file itself, so a file rewritten in place is read as it now is.
+// back to the file itself, so a file rewritten in place is read as it now is
+// (but while streams are held: see Hold()).
 class DataStream {
  public:
   // Opens `path`; a missing, unreadable or non-regular file (a directory)
@@ -105,6 +106,11 @@ class DataStream {
   // Clears the end of file and goes back to the first character of the file.
   void Rewind();
 
+  // While `held`, every stream takes its file to stay as it is: a rewind of
+  // a file whose bytes all stand in the buffer reads nothing again. A saved
+  // game is restored so, reading the same small files many times a moment.
+  static void Hold(bool held) { held_ = held; }
+
   // The stream whose ReadLine or ReadUntil ran last, or null.
   static const DataStream* last_read() { return last_read_; }
 
@@ -127,7 +133,13 @@ class DataStream {
   }
 
   static const DataStream* last_read_;
+  static bool held_;
   std::FILE* file_ = nullptr;
+  // The next refill reads from the file's start; the buffer holds the whole
+  // file, `whole_size_` bytes, as the last refill from its start read it.
+  bool at_start_ = true;
+  bool whole_ = false;
+  size_t whole_size_ = 0;
   bool eof_ = false;
   std::int64_t line_number_ = 0;
   std::vector<char> buffer_;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "console.h"
+#include "data_stream.h"
 #include "keywords.h"
 #include "options.h"
 #include "platform.h"
@@ -189,6 +190,7 @@ void HandOver() {
   }
   if (g.mode != Mode::kRestore) return;
   g.mode = Mode::kLive;
+  DataStream::Hold(false);
   if (g.saving && g.restored != g.loaded) {
     std::string err;
     if (g.restored.size() == g.header_size) {
@@ -242,6 +244,7 @@ void SetStoryDirectory(std::string dir) { g_story_dir = dir.empty() ? "." : std:
 
 void BeginSave(SaveStart start) {
   g = SaveState();
+  DataStream::Hold(false);
   if (g_play.pending) {
     BeginPlay();
     return;
@@ -285,6 +288,8 @@ void BeginSave(SaveStart start) {
   g.header_size = g.restored.size();
   g.replay = journal::JournalReplay(std::move(saved.records), g.story_changed);
   g.mode = Mode::kRestore;
+  // The story's files are read again and again in a moment: as they are now.
+  DataStream::Hold(true);
 }
 
 void PlayJournalNextRun(std::string journal, std::string name) {

@@ -79,6 +79,30 @@ TEST(DataStreamTest, RewindReadsTheFileAsItNowIs) {
   EXPECT_EQ(ReadAll(stream), (Lines{"new first", "second", ""}));
 }
 
+// While a saved game is restored, the files are read once; a file larger
+// than the buffer is read as ever.
+TEST(DataStreamTest, HeldStreamReadsAWholeFileOnce) {
+  ScopedTempDir dir;
+  std::string path = dir.Write("f", "one\ntwo\n");
+  DataStream stream(path.c_str(), 64);
+  DataStream large(dir.Write("g", std::string(100, 'x') + "\nend").c_str(), 64);
+  EXPECT_EQ(ReadAll(stream), (Lines{"one", "two", ""}));
+  EXPECT_EQ(ReadAll(large).back(), "end");
+  DataStream::Hold(true);
+  dir.Write("f", "ONE\n");
+  dir.Write("g", "new");
+  stream.Rewind();
+  large.Rewind();
+  EXPECT_EQ(ReadAll(stream), (Lines{"one", "two", ""}));
+  EXPECT_EQ(stream.line_number(), 2);
+  stream.Rewind();
+  EXPECT_EQ(ReadAll(stream), (Lines{"one", "two", ""}));
+  EXPECT_EQ(ReadAll(large), (Lines{"new"}));
+  DataStream::Hold(false);
+  stream.Rewind();
+  EXPECT_EQ(ReadAll(stream), (Lines{"ONE", ""}));
+}
+
 TEST(DataStreamTest, MissingFileAndDirectoryAreNotOpen) {
   ScopedTempDir dir;
   DataStream missing((dir.path() + "/nothing").c_str());
