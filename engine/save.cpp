@@ -7,6 +7,7 @@
 
 #include "console.h"
 #include "data_stream.h"
+#include "globals.h"
 #include "keywords.h"
 #include "options.h"
 #include "platform.h"
@@ -250,6 +251,8 @@ void BeginSave(SaveStart start) {
     return;
   }
   if (start == SaveStart::kDefault && !TermInteractive()) return;
+  // A directory without a story has no game to keep.
+  if (!script.is_open()) return;
   std::string bytes, err;
   StoreOpened opened = StoreOpen(g_story_dir, &bytes, &err);
   if (opened == StoreOpened::kInUse) {

@@ -221,6 +221,14 @@ TEST_F(SaveE2eTest, PipedRunWithoutOptionsTouchesNoStateDirectory) {
   EXPECT_NE(stat(state_.c_str(), &info), 0);
 }
 
+TEST_F(SaveE2eTest, DirectoryWithoutAStorySavesNothing) {
+  unlink((story_ + "/script.ostrel").c_str());
+  Result run = Play("\n\n", {"--new"});
+  EXPECT_EQ(run.status, 1);  // no script, no start statement
+  struct stat info;
+  EXPECT_NE(stat(state_.c_str(), &info), 0);
+}
+
 TEST_F(SaveE2eTest, SaveLivesInTheStateDirectoryAndGoesWhenTheGameEnds) {
   Result first = Play(Join(reads_, 0, 10), {"--new"});
   EXPECT_EQ(first.status, 0);
