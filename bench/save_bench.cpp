@@ -164,9 +164,14 @@ int main(int argc, char** argv) {
               ratio_cpu, ratio_wall <= 1.25 ? "met" : "NOT MET");
   std::printf("the journal holds %.2f bytes an answer (%lld bytes)\n",
               static_cast<double>(save_bytes) / static_cast<double>(answers), save_bytes);
-  double restore_seconds = Summarize(restore.wall).median * 100000.0 / static_cast<double>(answers);
-  std::printf("continuing takes %.3f s for 100,000 answers (goal: well under 2 s): %s\n",
-              restore_seconds, restore_seconds < 2 ? "met" : "NOT MET");
+  double restore_seconds = Summarize(restore.wall).median;
+  if (answers == 100000) {
+    std::printf("continuing 100,000 answers takes %.3f s (goal: well under 2 s): %s\n",
+                restore_seconds, restore_seconds < 2 ? "met" : "NOT MET");
+  } else {
+    std::printf("continuing %ld answers takes %.3f s (the goal is for 100,000)\n", answers,
+                restore_seconds);
+  }
   if (getloadavg(load, 3) > 0) std::printf("load average at end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
   std::string cleanup = "rm -rf '" + dir + "'";
   if (std::system(cleanup.c_str()) != 0) return 1;
