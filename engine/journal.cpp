@@ -103,6 +103,8 @@ Journal ReadJournal(const std::string& bytes) {
   size_t pos = 0;
   std::uint32_t crc = 0;
   while (pos < bytes.size()) {
+    // Zeros to the end are room made ahead for records, not damage.
+    if (bytes[pos] == '\0' && bytes.find_first_not_of('\0', pos) == std::string::npos) break;
     size_t start = pos;
     char kind = bytes[pos++];
     bool header = start == 0;

@@ -43,6 +43,10 @@
 // and the engine now is played record for record; any other is played as far
 // as it still fits the story (JournalReplay below).
 //
+// A journal may end with zero bytes after its last record: room the engine
+// made ahead for records to come, left by a run that did not end as it
+// should. A reader passes over them; they are no damage.
+//
 // A reader keeps the longest prefix of whole, valid records, beginning with a
 // valid header, and drops the rest: a record cut short, one that fails its
 // check, an unknown kind or a payload that its kind cannot have.

@@ -401,16 +401,20 @@ void JournalDuel(bool begins) {
 void SaveBeforeFatalEnd() {
   if (g.mode == Mode::kRestore) HandOver();
   if (g.saving && g.unsynced) Sync();
+  if (g.store_open) StoreClose();
 }
 
 void SaveAtEndOfInput() {
   if (g.saving && g.unsynced) Sync();
+  if (!g.store_open) return;
   // A run that saved nothing leaves nothing behind: no empty save, no lock.
-  if (g.store_open && !g.started && g.mode == Mode::kLive) {
+  if (!g.started && g.mode == Mode::kLive) {
     StoreDiscard(true);
     g.store_open = false;
     g.saving = false;
+    return;
   }
+  StoreClose();
 }
 
 journal::SavedScreen* RestoringScreen() {

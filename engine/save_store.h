@@ -29,6 +29,10 @@ bool StoreAppend(const std::string& bytes, std::string* err);
 // Makes everything appended so far durable.
 bool StoreSync(std::string* err);
 
+// The run ends with the save kept: whatever the store held ready for more
+// goes (a file's room made ahead of its records).
+void StoreClose();
+
 // Puts `bytes` in the place of the save as one change: a crash leaves the
 // old save or the new one, never a mixture. Appends go on after them.
 bool StoreReplace(const std::string& bytes, std::string* err);

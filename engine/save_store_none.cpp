@@ -7,6 +7,7 @@ StoreOpened StoreOpen(const std::string&, std::string*, std::string* err) {
 }
 bool StoreAppend(const std::string&, std::string*) { return false; }
 bool StoreSync(std::string*) { return true; }
+void StoreClose() {}
 bool StoreReplace(const std::string&, std::string*) { return false; }
 void StoreDiscard(bool) {}
 std::string StoreName() { return ""; }

@@ -10,6 +10,7 @@
 #include <pwd.h>
 #include <string>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,13 +22,20 @@ namespace {
 // A save larger than this is read this far: a game of millions of answers.
 constexpr size_t kMaxSaveBytes = size_t{256} << 20;
 
+// Room made in the save ahead of its records: the first stretch, and the
+// most one stretch adds.
+constexpr size_t kFirstStretch = size_t{256} << 10;
+constexpr size_t kLongestStretch = size_t{8} << 20;
+
 struct SaveFile {
   std::string directory;  // the state directory, with "/ostrel"
   std::string path;       // the save
   std::string lock_path;  // the file whose lock says the save is taken
   int lock_fd = -1;
-  int fd = -1;            // open for appending, once something was appended
-  off_t size = 0;         // the bytes of the save that are whole
+  int fd = -1;            // open for writing, once something was appended
+  size_t size = 0;        // the bytes of the save that are records
+  char* map = nullptr;    // the file mapped, `mapped` bytes, the file that long
+  size_t mapped = 0;
   bool sync_directory = false;  // the save's name is not durable yet
 };
 
@@ -159,11 +167,13 @@ bool ReadSave(std::string* bytes, std::string* err) {
   return true;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
+// Writes `bytes` at `offset` of the file, or at its end when `offset` is -1.
+bool WriteAll(int fd, const std::string& bytes, off_t offset = -1) {
   const char* data = bytes.data();
   size_t size = bytes.size();
   while (size > 0) {
-    ssize_t n = write(fd, data, size);
+    ssize_t n = offset < 0 ? write(fd, data, size) : pwrite(fd, data, size, offset);
+    if (n > 0 && offset >= 0) offset += n;
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = EIO;
@@ -183,9 +193,44 @@ void SyncDirectory() {
   g_save.sync_directory = false;
 }
 
+void Unmap() {
+  if (g_save.map != nullptr) munmap(g_save.map, g_save.mapped);
+  g_save.map = nullptr;
+  g_save.mapped = 0;
+}
+
 void CloseSave() {
+  Unmap();
   if (g_save.fd >= 0) close(g_save.fd);
   g_save.fd = -1;
+}
+
+// Records are copied into the file mapped in memory: a copy costs no system
+// call, and the kernel holds it at once, so that a process killed the next
+// moment loses nothing of it. The file is made longer ahead of the records,
+// a stretch at a time, with its disk space taken (so that a full disk fails
+// here and not at a copy); the zero bytes after the last record go when the
+// run ends, and a reader passes over them when it does not. False when there
+// is no room to be had this way: the bytes are then written as ever.
+bool MakeRoom(size_t more) {
+  size_t needed = g_save.size + more;
+  if (g_save.map != nullptr && needed <= g_save.mapped) return true;
+  Unmap();
+  size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  size_t stretch = g_save.size < kFirstStretch ? kFirstStretch : g_save.size;
+  if (stretch > kLongestStretch) stretch = kLongestStretch;
+  size_t length = (needed + stretch + page - 1) / page * page;
+  if (posix_fallocate(g_save.fd, 0, static_cast<off_t>(length)) != 0) {
+    if (ftruncate(g_save.fd, static_cast<off_t>(g_save.size)) != 0) {
+      // The zeros after the records are passed over by a reader.
+    }
+    return false;
+  }
+  void* map = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, g_save.fd, 0);
+  if (map == MAP_FAILED) return false;
+  g_save.map = static_cast<char*>(map);
+  g_save.mapped = length;
+  return true;
 }
 
 }  // namespace
@@ -218,37 +263,51 @@ StoreOpened StoreOpen(const std::string& story_dir, std::string* bytes, std::str
 
 bool StoreAppend(const std::string& bytes, std::string* err) {
   if (g_save.fd < 0) {
-    g_save.fd = open(g_save.path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
-                     0600);
+    g_save.fd = open(g_save.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     struct stat info;
     if (g_save.fd < 0 || fstat(g_save.fd, &info) != 0) {
       *err = Reason("cannot write the save", g_save.path);
       CloseSave();
       return false;
     }
-    g_save.size = info.st_size;
+    g_save.size = static_cast<size_t>(info.st_size);
     g_save.sync_directory = true;
   }
-  if (!WriteAll(g_save.fd, bytes)) {
+  if (MakeRoom(bytes.size())) {
+    std::memcpy(g_save.map + g_save.size, bytes.data(), bytes.size());
+    g_save.size += bytes.size();
+    return true;
+  }
+  if (!WriteAll(g_save.fd, bytes, static_cast<off_t>(g_save.size))) {
     *err = Reason("cannot write the save", g_save.path);
     // What was written of the record goes, so that the save stays whole.
-    if (ftruncate(g_save.fd, g_save.size) != 0) {
+    if (ftruncate(g_save.fd, static_cast<off_t>(g_save.size)) != 0) {
       // The reader drops a record cut short.
     }
     return false;
   }
-  g_save.size += static_cast<off_t>(bytes.size());
+  g_save.size += bytes.size();
   return true;
 }
 
 bool StoreSync(std::string* err) {
   if (g_save.fd < 0) return true;
-  if (fdatasync(g_save.fd) != 0) {
+  bool synced = g_save.map != nullptr ? msync(g_save.map, g_save.mapped, MS_SYNC) == 0
+                                      : fdatasync(g_save.fd) == 0;
+  if (!synced) {
     *err = Reason("cannot write the save", g_save.path);
     return false;
   }
   if (g_save.sync_directory) SyncDirectory();
   return true;
+}
+
+void StoreClose() {
+  if (g_save.fd < 0) return;
+  Unmap();
+  // The room made ahead goes; the records stay.
+  if (ftruncate(g_save.fd, static_cast<off_t>(g_save.size)) == 0) fdatasync(g_save.fd);
+  CloseSave();
 }
 
 bool StoreReplace(const std::string& bytes, std::string* err) {
@@ -270,12 +329,12 @@ bool StoreReplace(const std::string& bytes, std::string* err) {
   }
   SyncDirectory();
   CloseSave();
-  g_save.fd = open(g_save.path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+  g_save.fd = open(g_save.path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (g_save.fd < 0) {
     *err = Reason("cannot write the save", g_save.path);
     return false;
   }
-  g_save.size = static_cast<off_t>(bytes.size());
+  g_save.size = bytes.size();
   return true;
 }
 

@@ -186,6 +186,9 @@ bool StoreSync(std::string* err) {
   return true;
 }
 
+// Every record is written when it comes: there is no room made ahead.
+void StoreClose() {}
+
 bool StoreReplace(const std::string& bytes, std::string* err) {
   fs::path temporary = g_save.path;
   temporary += L".new";

@@ -267,6 +267,7 @@ bool StoreAppend(const std::string& bytes, std::string* err) {
   return Call("journalAppend", bytes, err);
 }
 bool StoreSync(std::string* err) { return Call("journalSync", "", err); }
+void StoreClose() {}
 bool StoreReplace(const std::string& bytes, std::string* err) {
   return Call("journalReplace", bytes, err);
 }

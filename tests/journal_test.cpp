@@ -154,6 +154,21 @@ TEST(JournalTest, RecordMovedOrFromAnotherJournalFailsItsCheck) {
   EXPECT_EQ(mixed.problem, "a record that fails its check");
 }
 
+// A run killed with room made ahead in its file leaves zeros after its
+// records: they are passed over without a word, but zeros before more
+// bytes are damage.
+TEST(JournalTest, ZerosAfterTheLastRecordAreNoDamage) {
+  Sample s = MakeSample();
+  Journal padded = ReadJournal(s.bytes + std::string(4096, '\0'));
+  EXPECT_EQ(padded.problem, "");
+  EXPECT_EQ(padded.records.size(), 8u);
+  EXPECT_EQ(padded.valid_size, s.bytes.size());
+  EXPECT_EQ(ReadJournal(std::string(100, '\0')).problem, "");
+  Journal inside = ReadJournal(s.bytes + std::string(4, '\0') + "K");
+  EXPECT_EQ(inside.problem, "a record of an unknown kind");
+  EXPECT_EQ(inside.records.size(), 8u);
+}
+
 TEST(JournalTest, GarbageAndEmptyHoldNoGame) {
   Journal empty = ReadJournal("");
   EXPECT_FALSE(empty.has_header);

@@ -244,8 +244,10 @@ TEST_F(SaveE2eTest, SaveLivesInTheStateDirectoryAndGoesWhenTheGameEnds) {
   EXPECT_EQ(info.st_mode & 0777, 0700u);
   ASSERT_EQ(stat(SavePath().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
-  // A few bytes an answer.
+  // A few bytes an answer, and no room left behind for more.
   EXPECT_LT(info.st_size, 200);
+  EXPECT_EQ(static_cast<size_t>(info.st_size),
+            journal::ReadJournal(ReadFile(SavePath())).valid_size);
 
   std::string whole = Play(Join(reads_, 0, reads_.size()), {}).out;
   Result rest = Play(Join(reads_, 10, reads_.size()), {"--continue"});

@@ -170,6 +170,8 @@ bool StoreSync(std::string*) {
   return true;
 }
 
+void StoreClose() {}
+
 bool StoreReplace(const std::string& bytes, std::string*) {
   ReplaySave().exists = true;
   ReplaySave().bytes = bytes;
