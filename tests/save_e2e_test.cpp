@@ -413,7 +413,21 @@ TEST_F(SaveE2eTest, FatalReportKeepsTheSaveForTheMendedStory) {
 // with its pauses and typing: the continued game goes on from the last
 // answer it acted upon.
 TEST_F(SaveE2eTest, KilledAtRandomMomentsContinuesFromTheLastAnswerActedUpon) {
+  // The walkthrough read by read as the engine reads it with this clock: a
+  // key, a word or a number each, and nothing that a read passes over.
+  Engine::Options trace = With({"--trace", "--time", "1000", story_});
+  trace.program = OSTREL_REPLAY;
+  std::string marks = PlayWith(Join(reads_, 0, reads_.size()), trace).out;
+  reads_.clear();
+  for (size_t at = marks.find("[["); at != std::string::npos; at = marks.find("[[", at + 2)) {
+    std::string mark = marks.substr(at + 2, marks.find("]]", at) - at - 2);
+    if (mark == "key") reads_.push_back("\n");
+    if (mark.rfind("word ", 0) == 0 || mark.rfind("number ", 0) == 0) {
+      reads_.push_back(mark.substr(mark.find(' ') + 1) + "\n");
+    }
+  }
   std::string whole = Play(Join(reads_, 0, reads_.size()), {}).out;
+  ASSERT_NE(whole.find("THE END"), std::string::npos);
   // Where each read is asked for: what a run given the reads before it shows.
   std::vector<size_t> asked;
   for (size_t i = 0; i < reads_.size(); ++i) {
@@ -444,7 +458,8 @@ TEST_F(SaveE2eTest, KilledAtRandomMomentsContinuesFromTheLastAnswerActedUpon) {
     // Every read whose effect was shown is in the save, and at most one more.
     size_t acted = 0;
     while (acted < asked.size() && run.out.size() > asked[acted]) ++acted;
-    journal::Journal saved = journal::ReadJournal(ReadFile(SavePath()));
+    std::string bytes = ReadFile(SavePath());
+    journal::Journal saved = journal::ReadJournal(bytes);
     EXPECT_EQ(saved.problem, "");
     size_t kept = 0;
     for (const journal::Record& r : saved.records) {
@@ -452,13 +467,33 @@ TEST_F(SaveE2eTest, KilledAtRandomMomentsContinuesFromTheLastAnswerActedUpon) {
     }
     EXPECT_GE(kept, acted);
     EXPECT_LE(kept, acted + 1);
-    Result rest = Play(Join(reads_, kept, reads_.size()), {"--continue"});
+    // Where the save stands, as ostrel-replay --journal shows it: at the
+    // last read kept; or just before it when that was a word killed before
+    // its "answered nothing" mark, which is taken back, or a move killed
+    // before its draw, which the continued game draws itself.
+    size_t stands = kept, from = kept;
+    if (kept > 0) {
+      std::ofstream(root_.path() + "/copy.save", std::ios::binary) << bytes;
+      Engine::Options replay = With({"--journal", root_.path() + "/copy.save", story_});
+      replay.program = OSTREL_REPLAY;
+      size_t shown = PlayWith("", replay).out.size();
+      stands = std::find(asked.begin(), asked.end(), shown) - asked.begin();
+      char last = saved.records.back().kind;
+      bool taken_back = stands + 1 == kept && last == journal::kWord;
+      bool drawn_anew = stands + 1 == kept && last == journal::kNumber;
+      EXPECT_TRUE(stands == kept || taken_back || drawn_anew)
+          << "the replay stands at read " << stands << " (" << shown << " bytes) of " << kept
+          << " kept, " << acted << " shown acted upon; the last record " << last;
+      EXPECT_GE(stands, acted);
+      if (taken_back) from = stands;
+    }
+    Result rest = Play(Join(reads_, from, reads_.size()), {"--continue"});
     EXPECT_EQ(rest.status, 0);
-    if (kept == 0) {
-      EXPECT_EQ(rest.out, whole);  // nothing was saved: the game starts anew
+    if (stands == 0) {
+      EXPECT_EQ(rest.out, kept == 0 ? whole : "\f" + whole);
     } else {
-      EXPECT_EQ(rest.out, "\f" + SinceLastClear(whole.substr(0, asked[kept])) +
-                              whole.substr(asked[kept]));
+      EXPECT_EQ(rest.out, "\f" + SinceLastClear(whole.substr(0, asked[stands])) +
+                              whole.substr(asked[stands]));
     }
   }
 }
