@@ -94,9 +94,10 @@ json LanguageServer::CodeActions(const json& params) {
     if (where.line >= static_cast<int>(lines.size())) continue;
     if (f.fix) {
       TextSpan span = SpanOf(f.fix->range);
-      std::string title = !f.fix->text.empty()       ? "Replace with '" + f.fix->text + "'"
-                          : f.code == "trailing-blank" ? std::string("Remove the trailing blank")
-                                                       : std::string("Remove it");
+      std::string title = !f.fix->text.empty()        ? "Replace with '" + f.fix->text + "'"
+                          : f.code == "trailing-blank"  ? std::string("Remove the trailing blank")
+                          : f.code == "byte-order-mark" ? std::string("Remove the byte-order mark")
+                                                        : std::string("Remove it");
       if (span.file == file) action(title, span, f.fix->text, f);
     }
     if (f.code == "missing-end") {
