@@ -110,6 +110,8 @@ void Checker::CheckNoLocation() {
     bool can_win = false, can_lose = false, fights = false, known = true;
   };
   std::map<int, Walks> walks;
+  // The paths weighed, at most: a story whose start has more is passed.
+  long work = 200000;
   quiet_walk_ = true;
   targets_.clear();
   auto walks_of = [&](int s) -> const Walks& {
@@ -177,6 +179,7 @@ void Checker::CheckNoLocation() {
       Step step = std::move(queue.front());
       queue.pop_front();
       for (const Outcome& o : *step.paths) {
+        if (--work < 0) return ends;
         if (o.unknown || o.broken || !Holds(o, step.records)) continue;
         Records after = step.records;
         ApplyItems(o, o.items.size(), &after.items);
@@ -207,7 +210,7 @@ void Checker::CheckNoLocation() {
     return trail.empty() ? step : trail + " -> " + step;
   };
   std::string found;
-  while (!passes.empty() && budget-- > 0 && found.empty()) {
+  while (!passes.empty() && budget-- > 0 && work > 0) {
     Pass pass = std::move(passes.front());
     passes.pop_front();
     if (pass.dialog < 0 && pass.battle < 0) {
@@ -236,6 +239,7 @@ void Checker::CheckNoLocation() {
         Records result = fought;
         if (won) result.won.insert(std::string(sections_[static_cast<size_t>(battle)].header));
         for (const Outcome& o : won ? w.won : w.lost) {
+          if (--work < 0) return;
           if (o.unknown || o.broken || o.asked || !Holds(o, result)) continue;
           if (o.ended || o.location != -1 || o.dialog == kMissing || o.battle_to == kMissing) continue;
           Records after = result;
@@ -251,7 +255,9 @@ void Checker::CheckNoLocation() {
     }
     Records records = pass.records;
     records.played.insert(std::string(sections_[static_cast<size_t>(pass.dialog)].header));
-    for (const End& end : ends_of(pass.dialog, records)) {
+    std::vector<End> ends = ends_of(pass.dialog, records);
+    if (work < 0) break;
+    for (const End& end : ends) {
       const Outcome& o = *end.outcome;
       if (o.ended || o.location != -1 || o.dialog == kMissing || o.battle_to == kMissing) continue;
       std::string how = end.answers.empty() ? "" : (end.answers.find(',') == std::string::npos ? "answer " : "answers ") + end.answers;
