@@ -17,6 +17,22 @@ std::vector<std::string> CommandWords() {
 
 bool IsChoice(std::string_view text) { return StartsWith(text, kw::kChoiceMark); }
 
+// Adds the choice line `i` to the groups of answers on consecutive lines,
+// which lead to the same block; an answer that can never be chosen (or is
+// chosen at an earlier line) still ends the group before it.
+void Group(int i, std::string_view word, bool follows, bool chosen_here,
+           std::vector<std::pair<int, std::string>>* groups) {
+  if (chosen_here) {
+    if (!follows || groups->empty() || groups->back().second.empty()) {
+      groups->emplace_back(i, std::string(word));
+    } else {
+      groups->back().second += " / " + std::string(word);
+    }
+  } else if (!follows) {
+    groups->emplace_back(i, "");
+  }
+}
+
 }  // namespace
 
 void Checker::ShownLine(StoryFile file, int index) {
@@ -121,12 +137,15 @@ void Checker::CheckPlayedSection(const Section& section) {
   targets_.clear();
   // Every answer line of the section can be found by a prompt in it.
   std::unordered_map<std::string_view, int> answers;
+  std::vector<std::pair<int, std::string>> groups;  // first choice line, words
   bool has_choice = false;
   for (int i = section.first + 1; i < section.end; ++i) {
     std::string_view text = script[i];
     if (!IsChoice(text)) continue;
     has_choice = true;
     std::string_view word = text.substr(2);
+    bool follows = i > section.first + 1 && IsChoice(script[i - 1]);
+    bool chosen_here = false;
     bool blank = std::any_of(word.begin(), word.end(), [](char c) { return c == ' ' || c == '\t'; });
     if ((word.empty() || blank) && parts_.map) out_->map.unchoosable.push_back(out_->map.Add(0, i + 1, text));
     if (word.empty()) {
@@ -151,8 +170,10 @@ void Checker::CheckPlayedSection(const Section& section) {
                      " too; only that first one is ever chosen");
     } else {
       answers[word] = i;
+      chosen_here = true;
       if (parts_.map) out_->map.answers.push_back(out_->map.Add(0, i + 1, text));
     }
+    Group(i, word, follows, chosen_here, &groups);
   }
 
   // Follow the lines as the engine plays them: `open` while reading on can
@@ -161,6 +182,7 @@ void Checker::CheckPlayedSection(const Section& section) {
   bool open = true;
   bool in_answer = false;
   bool after_prompt = false;  // closed by "/get_input", and no answer yet
+  bool nested = false;        // a block stands inside another
   int run_start = section.first;
   std::vector<int> if_lines;
   std::vector<bool> open_before_if;
@@ -170,6 +192,7 @@ void Checker::CheckPlayedSection(const Section& section) {
     std::string_view text = script[i];
     bool is_choice = IsChoice(text);
     if (text == kw::kIf) {
+      nested = nested || !if_lines.empty();
       if_lines.push_back(i);
       open_before_if.push_back(open);
       Command(StoryFile::kScript, &i, s);
@@ -272,7 +295,7 @@ void Checker::CheckPlayedSection(const Section& section) {
   if (!section.played) return;
   walk_budget_ = 16L * (section.end - section.first) + 1000;
   std::unordered_map<int, IfFate> fates;
-  fates_ = &fates;
+  fates_ = nested ? &fates : nullptr;
   walk_bounded_ = false;
   std::vector<Outcome> outcomes;
   Walk(s, section.first + 1, "", false, &outcomes);
@@ -285,18 +308,26 @@ void Checker::CheckPlayedSection(const Section& section) {
     }
   }
   if (!parts_.edges) outcomes.clear();
-  std::vector<bool> in_block = BlockLines(section);
-  for (const auto& group : AnswerGroups(section)) {
+  // Which answers stand in a block: looked up block by block, unless a
+  // section has very many of both.
+  std::vector<bool> in_block;
+  if (match_.size() * groups.size() > 4096) in_block = BlockLines(section);
+  for (const auto& group : groups) {
     if (group.second.empty()) continue;
     int k = group.first;
-    under_condition_ = !in_block.empty() && in_block[static_cast<size_t>(k - section.first)];
+    if (!in_block.empty()) {
+      under_condition_ = in_block[static_cast<size_t>(k - section.first)];
+    } else {
+      under_condition_ = std::any_of(match_.begin(), match_.end(),
+                                     [k](const std::pair<const int, int>& b) { return b.first < k && k < b.second; });
+    }
     while (k < section.end && IsChoice(script[k])) ++k;
     // The line after the choices is run as a command, or passed over.
     if (k < section.end && (script[k].empty() || script[k][0] != '/')) ++k;
     Walk(s, k, group.second, false, parts_.edges ? &outcomes : nullptr);
     under_condition_ = false;
   }
-  if (!walk_bounded_) CheckNestedConditions(s, section.first + 1, section.end);
+  if (nested && !walk_bounded_) CheckNestedConditions(s, section.first + 1, section.end);
   fates_ = nullptr;
   if (section.kind == kDialog && parts_.edges) {
     for (const Outcome& o : outcomes) {
@@ -324,17 +355,7 @@ std::vector<std::pair<int, std::string>> Checker::AnswerGroups(const Section& se
     std::string_view word = text.substr(2);
     bool follows = i > section.first + 1 && IsChoice(script[i - 1]);
     bool blank = std::any_of(word.begin(), word.end(), [](char c) { return c == ' ' || c == '\t'; });
-    if (!word.empty() && !blank && answers.emplace(word, i).second) {
-      // Answers on consecutive lines lead to the same block.
-      if (!follows || groups.empty() || groups.back().second.empty()) {
-        groups.emplace_back(i, std::string(word));
-      } else {
-        groups.back().second += " / " + std::string(word);
-      }
-      continue;
-    }
-    // An answer that can never be chosen still ends the group before it.
-    if (!follows) groups.emplace_back(i, "");
+    Group(i, word, follows, !word.empty() && !blank && answers.emplace(word, i).second, &groups);
   }
   return groups;
 }
