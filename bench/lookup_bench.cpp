@@ -9,7 +9,7 @@
 #include "battle.h"
 #include "globals.h"
 #include "keywords.h"
-#include "replay_terminal.h"
+#include "replay/replay_terminal.h"
 
 namespace {
 

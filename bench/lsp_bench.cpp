@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "check.h"
-#include "lsp_server.h"
-#include "lsp_text.h"
+#include "check/check.h"
+#include "lsp/server.h"
+#include "lsp/text.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include "battle.h"
 #include "globals.h"
 #include "keywords.h"
-#include "replay_terminal.h"
+#include "replay/replay_terminal.h"
 
 extern char** environ;
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "lsp_framing.h"
-#include "lsp_server.h"
+#include "lsp/framing.h"
+#include "lsp/server.h"
 #include "split_parts.h"
 
 namespace {

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "keywords.h"
-#include "replay_terminal.h"
+#include "replay/replay_terminal.h"
 #include "split_parts.h"
-#include "story_runner.h"
+#include "common/story_runner.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "check.h"
+#include "check/check.h"
 #include "check/checker.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Tests of the duel odds: small duels worked out by hand, and larger ones
 // against a simulation of a million duels fought by the engine's rule.
-#include "duel_odds.h"
+#include "common/duel_odds.h"
 
 #include <gtest/gtest.h>
 #include <random>

@@ -12,7 +12,7 @@
 #include "console.h"
 #include "globals.h"
 #include "keywords.h"
-#include "replay_terminal.h"
+#include "replay/replay_terminal.h"
 #include "test_util.h"
 
 namespace {

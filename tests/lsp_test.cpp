@@ -2,9 +2,9 @@
 // handlers on small stories in a temporary directory.
 #include <gtest/gtest.h>
 
-#include "lsp_framing.h"
-#include "lsp_server.h"
-#include "lsp_text.h"
+#include "lsp/framing.h"
+#include "lsp/server.h"
+#include "lsp/text.h"
 #include "test_util.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The checker's inner workings, shared by the files of tools/check/. The
-// public face is tools/check.h.
+// public face is check.h.
 #ifndef TOOLS_CHECK_CHECKER_H_
 #define TOOLS_CHECK_CHECKER_H_
 
@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "check.h"
+#include "check/check.h"
 
 // The lines of one file, as views into its bytes, read by the engine's rule:
 // a line ends at a line feed, a carriage return before the line feed belongs

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <set>
 
-#include "check.h"
+#include "check/check.h"
 #include "keywords.h"
 
 namespace {

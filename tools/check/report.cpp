@@ -1,5 +1,5 @@
 // Findings as the compilers print them.
-#include "check.h"
+#include "check/check.h"
 
 void PrintFindings(const std::vector<Finding>& findings, std::ostream& out) {
   int errors = 0, warnings = 0;

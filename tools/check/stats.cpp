@@ -5,7 +5,7 @@
 #include <set>
 
 #include "check/checker.h"
-#include "duel_odds.h"
+#include "common/duel_odds.h"
 #include "keywords.h"
 
 namespace {

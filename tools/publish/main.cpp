@@ -13,9 +13,9 @@
 #include <string>
 #include <system_error>
 
-#include "check.h"
+#include "check/check.h"
 #include "keywords.h"
-#include "tool_options.h"
+#include "common/tool_options.h"
 
 namespace fs = std::filesystem;
 

@@ -32,6 +32,6 @@ unsigned long long ReplayBytesWritten();
 // The options in force; set them before the run starts.
 ReplayOptions& Replay();
 
-#include "story_runner.h"
+#include "common/story_runner.h"
 
 #endif  // TOOLS_REPLAY_TERMINAL_H_

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "check.h"
-#include "lsp_story.h"
+#include "check/check.h"
+#include "lsp/story.h"
 
 class LanguageServer {
  public:

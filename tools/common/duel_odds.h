@@ -1,6 +1,6 @@
 // The odds of a duel, computed exactly from its section's numbers.
-#ifndef TOOLS_DUEL_ODDS_H_
-#define TOOLS_DUEL_ODDS_H_
+#ifndef TOOLS_COMMON_DUEL_ODDS_H_
+#define TOOLS_COMMON_DUEL_ODDS_H_
 
 #include <string>
 
@@ -22,4 +22,4 @@ DuelOdds ComputeDuelOdds(long long player_health, long long PC_health, long long
 // duels, in 2.0000 turns on average", or why they are not computed.
 std::string DescribeOdds(const DuelOdds& odds);
 
-#endif  // TOOLS_DUEL_ODDS_H_
+#endif  // TOOLS_COMMON_DUEL_ODDS_H_

@@ -1,7 +1,7 @@
 // ostrel-explore: plays a story many times with a random player and reports
 // what went wrong, what was never reached, and how hard its duels are.
-#ifndef TOOLS_EXPLORE_H_
-#define TOOLS_EXPLORE_H_
+#ifndef TOOLS_EXPLORE_EXPLORE_H_
+#define TOOLS_EXPLORE_EXPLORE_H_
 
 #include <ctime>
 #include <map>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "check.h"
+#include "check/check.h"
 
 struct ExploreOptions {
   long long runs = 1000;
@@ -61,4 +61,4 @@ ExploreCoverage& Coverage();
 // Plays the runs and prints the report; the exit status of the program.
 int Explore(const ExploreOptions& options);
 
-#endif  // TOOLS_EXPLORE_H_
+#endif  // TOOLS_EXPLORE_EXPLORE_H_

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "check.h"
-#include "tool_options.h"
+#include "check/check.h"
+#include "common/tool_options.h"
 
 namespace {
 

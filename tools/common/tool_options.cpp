@@ -1,5 +1,5 @@
 // The options every authors' tool answers alike.
-#include "tool_options.h"
+#include "common/tool_options.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The options every authors' tool answers alike: --help, --version, and the
 // usage for an option it does not know.
-#ifndef TOOLS_TOOL_OPTIONS_H_
-#define TOOLS_TOOL_OPTIONS_H_
+#ifndef TOOLS_COMMON_TOOL_OPTIONS_H_
+#define TOOLS_COMMON_TOOL_OPTIONS_H_
 
 // One option as --help lists it: "--time SECONDS" and what it does (lines
 // after the first each begin with '\n').
@@ -37,4 +37,4 @@ int UsageError(const ToolUsage& tool);
 // `status`, as the engine ends, instead of the runtime's abort.
 void EndOnUncaughtException(const char* name, int status);
 
-#endif  // TOOLS_TOOL_OPTIONS_H_
+#endif  // TOOLS_COMMON_TOOL_OPTIONS_H_

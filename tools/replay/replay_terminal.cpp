@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform.h"
-#include "replay_terminal.h"
+#include "replay/replay_terminal.h"
 #include "terminal.h"
 #include "terminal_input.h"
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lsp_framing.h"
-#include "lsp_server.h"
-#include "tool_options.h"
+#include "lsp/framing.h"
+#include "lsp/server.h"
+#include "common/tool_options.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Playing a story in this process from a fresh start.
-#include "story_runner.h"
+#include "common/story_runner.h"
 
 #include "globals.h"
 #include "keywords.h"

@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "replay_terminal.h"
-#include "story_runner.h"
+#include "replay/replay_terminal.h"
+#include "common/story_runner.h"
 #include "terminal.h"
-#include "tool_options.h"
+#include "common/tool_options.h"
 
 namespace {
 

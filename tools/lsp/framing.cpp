@@ -1,5 +1,5 @@
 // The base protocol: Content-Length framing.
-#include "lsp_framing.h"
+#include "lsp/framing.h"
 
 #include <cctype>
 

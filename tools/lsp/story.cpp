@@ -1,5 +1,5 @@
 // LspIndex: the checker's index of a story, by position.
-#include "lsp_story.h"
+#include "lsp/story.h"
 
 #include "keywords.h"
 

@@ -1,14 +1,14 @@
 // LanguageServer: requests and notifications of the Language Server Protocol
 // on the stories of the documents an editor opens.
-#include "lsp_server.h"
+#include "lsp/server.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "check.h"
-#include "duel_odds.h"
+#include "check/check.h"
+#include "common/duel_odds.h"
 #include "keywords.h"
-#include "lsp_text.h"
+#include "lsp/text.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 
 #include "console.h"
 #include "data_stream.h"
-#include "explore.h"
+#include "explore/explore.h"
 #include "globals.h"
 #include "keywords.h"
 #include "story_events.h"
-#include "story_runner.h"
+#include "common/story_runner.h"
 #include "terminal.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "check.h"
+#include "check/check.h"
 
 // The four files of a story, as lines; a missing file has none.
 struct StoryText {

@@ -1,7 +1,7 @@
 // Playing a story in this process, again and again, each run from a fresh
 // start, for the tools that drive the engine many times.
-#ifndef TOOLS_STORY_RUNNER_H_
-#define TOOLS_STORY_RUNNER_H_
+#ifndef TOOLS_COMMON_STORY_RUNNER_H_
+#define TOOLS_COMMON_STORY_RUNNER_H_
 
 #include <string>
 
@@ -16,4 +16,4 @@ struct RunEnded {
 // The terminal layer linked into the program supplies the player.
 int PlayStoryOnce(const std::string& dir);
 
-#endif  // TOOLS_STORY_RUNNER_H_
+#endif  // TOOLS_COMMON_STORY_RUNNER_H_

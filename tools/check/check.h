@@ -4,7 +4,7 @@
 // its statistics. ostrel-check, ostrel-explore and the language server all
 // call CheckStory.
 //
-// The checker's own code lives in tools/check/, one file per concern:
+// The checker lives in tools/check/ with this header, one file per concern:
 //   story.cpp       the story's files, lines, sections and start statement
 //   commands.cpp    commands, and the played sections (locations, dialogs)
 //   conditions.cpp  conditions, items and the names they use
@@ -13,8 +13,9 @@
 //   graph.cpp       the map, as a Graphviz graph
 //   stats.cpp       the statistics
 //   report.cpp      printing findings
-#ifndef TOOLS_CHECK_H_
-#define TOOLS_CHECK_H_
+//   main.cpp        ostrel-check
+#ifndef TOOLS_CHECK_CHECK_H_
+#define TOOLS_CHECK_CHECK_H_
 
 #include <cstdint>
 #include <map>
@@ -277,4 +278,4 @@ void PrintGraph(const StoryCheck& check, std::ostream& out);
 // time the typed dialogs take.
 void PrintStats(const StorySources& sources, const StoryCheck& check, std::ostream& out);
 
-#endif  // TOOLS_CHECK_H_
+#endif  // TOOLS_CHECK_CHECK_H_

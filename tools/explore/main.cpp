@@ -6,8 +6,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "explore.h"
-#include "tool_options.h"
+#include "explore/explore.h"
+#include "common/tool_options.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // player_health-th: two independent negative binomial numbers. Attack k is
 // turn 2k - 1 and defence k is turn 2k, so the player wins when X <= Y, and
 // the duel lasts min(2X - 1, 2Y) turns.
-#include "duel_odds.h"
+#include "common/duel_odds.h"
 
 #include <cmath>
 #include <cstdio>

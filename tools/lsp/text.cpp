@@ -1,5 +1,5 @@
 // Text as the language server sees it.
-#include "lsp_text.h"
+#include "lsp/text.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // ostrel-explore: random playthroughs, their faults, coverage and duel odds.
-#include "explore.h"
+#include "explore/explore.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <sstream>
 #include <filesystem>
 
-#include "check.h"
-#include "duel_odds.h"
-#include "story_runner.h"
+#include "check/check.h"
+#include "common/duel_odds.h"
+#include "common/story_runner.h"
 
 namespace {
 
