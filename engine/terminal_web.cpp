@@ -170,6 +170,6 @@ void TermEndRun(int status) {
   std::exit(status);
 }
 
-int OstrelMain();
+int OstrelMain(int argc, char** argv);
 
-int main() { TermEndRun(OstrelMain()); }
+int main(int argc, char** argv) { TermEndRun(OstrelMain(argc, argv)); }
