@@ -127,6 +127,11 @@
   if (typeof ResizeObserver === 'function') new ResizeObserver(followViewport).observe(container);
   followViewport();
 
+  // Tab and Shift-Tab leave the terminal for the page's controls, as in the
+  // rest of the page, instead of being typed: the keyboard is never trapped.
+  term.attachCustomKeyEventHandler((event) =>
+    !(event.key === 'Tab' && !event.ctrlKey && !event.altKey && !event.metaKey));
+
   // A tap or a click gives the terminal the keyboard (the on-screen one on a
   // touch screen).
   container.addEventListener('click', () => term.focus());
