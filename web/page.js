@@ -106,11 +106,15 @@
   setFontSize(readerSize());
 
   // The page is as tall as what is visible of it, so that the prompt stays
-  // above an on-screen keyboard.
+  // above an on-screen keyboard; a reader who zooms in sees a part of the
+  // page, which keeps its height.
   const viewport = window.visualViewport;
   let lastWidth = container.clientWidth;
   function followViewport() {
-    if (viewport) document.body.style.height = `${Math.round(viewport.height)}px`;
+    if (viewport) {
+      const visible = Math.min(window.innerHeight, viewport.height * viewport.scale);
+      document.body.style.height = `${Math.round(visible)}px`;
+    }
     if (container.clientWidth !== lastWidth) {
       lastWidth = container.clientWidth;
       refit();
