@@ -205,7 +205,9 @@ class WordWrap {
         this.endEscape(ch);
         continue;
       }
-      if (this.col === 0 && this.leading && !this.seen && i + 1 < chars.length) {
+      // What the player types is known as art, or not, a key at a time, as
+      // it was typed, also when it is shown again after a Backspace.
+      if (!echoed && this.col === 0 && this.leading && !this.seen && i + 1 < chars.length) {
         flush();
         this.lookAhead(chars, i);
       }
