@@ -223,6 +223,13 @@ async function settings(browser, file, otherFile) {
   await refusing.click('#larger');
   check(refusals.length === 0 && (await settingsShown(refusing)).fontSize === 18,
         'storage that refuses: the page plays and its settings work', JSON.stringify(refusals));
+  // Larger by keyboard to the largest: the keyboard goes on to Smaller.
+  for (let i = 0; i < 10 && await refusing.evaluate(() => document.activeElement.id) === 'larger'; i++) {
+    await refusing.keyboard.press('Enter');
+  }
+  check(await refusing.evaluate(() => document.activeElement.id) === 'smaller' &&
+        (await settingsShown(refusing)).size === '32 px', 'at the largest size, the keyboard on Smaller',
+        JSON.stringify(await settingsShown(refusing)));
   await refusing.close();
 }
 

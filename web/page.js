@@ -159,8 +159,13 @@
   function showSize() {
     const size = readerSize();
     sizeShown.textContent = `${size} px`;
+    const focused = document.activeElement;
     smaller.disabled = size <= SIZES[0];
     larger.disabled = size >= SIZES[SIZES.length - 1];
+    // A button that can do no more keeps no focus: the keyboard goes to the
+    // other one.
+    if (focused === smaller && smaller.disabled) larger.focus();
+    if (focused === larger && larger.disabled) smaller.focus();
   }
   function changeSize(step) {
     const at = SIZES.indexOf(readerSize());
