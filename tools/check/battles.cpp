@@ -135,8 +135,13 @@ void Checker::CheckBattle(const Section& section) {
     }
     if (section.played) {
       std::vector<Outcome> outcomes;
+      std::unordered_map<int, IfFate> fates;
+      fates_ = &fates;
+      walk_bounded_ = false;
       Walk(s, start, label, true, parts_.edges ? &outcomes : nullptr);
       for (const Outcome& o : outcomes) returns = returns || (o.location == -1 && !o.ended);
+      if (!walk_bounded_) CheckNestedConditions(s, start, k);
+      fates_ = nullptr;
     }
   }
   if (returns) {
