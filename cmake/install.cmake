@@ -1,10 +1,12 @@
 # Installing ostrel as a Unix program: the game and the authors' tools in
-# bin/, their manual pages, the tools' bash completions, the bundled story
+# bin/, their manual pages, their bash completions, the bundled story
 # and the authors' guide, all under CMAKE_INSTALL_PREFIX (and DESTDIR).
 # The tools are those of OSTREL_TOOLS; a tool's own data it installs itself.
 install(TARGETS ostrel ${OSTREL_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES docs/man/ostrel.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES completions/ostrel-tools.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ostrel)
 foreach(tool ${OSTREL_TOOLS})
   install(FILES docs/man/${tool}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # bash-completion loads a command's completion from a file of its name.

@@ -1,16 +1,18 @@
-# bash completion for the ostrel authors' tools: their options, and story
-# directories for the rest. Installed once under each tool's name, since
-# bash-completion loads a command's completion from a file named after it.
+# bash completion for ostrel and the authors' tools: their options, and
+# story directories for the rest. Installed once under each program's name,
+# since bash-completion loads a command's completion from a file named after
+# it.
 
 # The options of each tool, as its --help lists them; those that take a
 # value are in _ostrel_tools_takes_value. A new tool adds its line to both.
 _ostrel_tools_options() {
   case $1 in
+    ostrel) echo "--no-typing"; return ;;
     ostrel-check) echo "--graph --stats" ;;
-    ostrel-replay) echo "--time --time-step --show-pauses --trace" ;;
+    ostrel-replay) echo "--time --time-step --show-pauses --no-typing --trace" ;;
     ostrel-explore) echo "--runs --seed --steps --json --out" ;;
     ostrel-lsp) echo "--stdio" ;;
-    ostrel-publish) echo "-o --title --force --template" ;;
+    ostrel-publish) echo "-o --title --lang --force --template" ;;
   esac
   echo "--help --version"
 }
@@ -22,7 +24,7 @@ _ostrel_tools_takes_value() {
   case $1 in
     --out) echo dir ;;
     -o | --template) echo file ;;
-    --time | --time-step | --runs | --seed | --steps | --title) echo none ;;
+    --time | --time-step | --runs | --seed | --steps | --title | --lang) echo none ;;
   esac
 }
 
@@ -39,8 +41,9 @@ _ostrel_tools() {
   esac
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$(_ostrel_tools_options "$tool")" -- "$cur")
-  elif [[ $tool == ostrel-lsp ]]; then
-    # The language server is given no story: the editor names the files.
+  elif [[ $tool == ostrel-lsp || $tool == ostrel ]]; then
+    # The language server is given no story: the editor names the files;
+    # the game plays the story of the directory it is started in.
     return 0
   else
     # A story is a directory.
@@ -48,4 +51,4 @@ _ostrel_tools() {
   fi
 }
 
-complete -o filenames -F _ostrel_tools ostrel-check ostrel-replay ostrel-explore ostrel-lsp ostrel-publish
+complete -o filenames -F _ostrel_tools ostrel ostrel-check ostrel-replay ostrel-explore ostrel-lsp ostrel-publish

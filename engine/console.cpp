@@ -12,7 +12,10 @@ constexpr int kTypingCharacterMs = 46;
 constexpr int kTypingLineMs = 150;
 
 unsigned long long g_inputs_read = 0;
+bool g_typing_effect = true;
 }  // namespace
+
+void SetTypingEffect(bool on) { g_typing_effect = on; }
 
 void SetColor(int color) { TermSetColor(color & 0xFFFF); }
 
@@ -71,6 +74,12 @@ void Game::print() {
 }
 
 void Game::printWithTypingEffect() {
+  // Asked once a line: a reader who turns the effect off or on meanwhile
+  // sees the change from the next line.
+  if (!g_typing_effect || !TermTypingEffect()) {
+    print();
+    return;
+  }
   OnLineShown();
   // One character is a whole UTF-8 sequence, so every letter keeps the pace.
   for (size_t i = 0; i < line.size();) {

@@ -1,4 +1,5 @@
 // ostrel: the entry point, the process-wide objects and the main loop.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -189,7 +190,11 @@ void Pass(Game& game, Battle& engine, int& passes_without_input) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // --no-typing: dialogs are shown at once, every byte as when typed out.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-typing") == 0) SetTypingEffect(false);
+  }
   Game game;
   if (!script.is_open()) Error("missing script file");
   Battle engine;

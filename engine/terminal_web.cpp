@@ -14,6 +14,8 @@
 //   byteReady()            true when a typed byte is already queued
 //   inputRead(kind, bytes) what a read took: kind 0 a key, 1 a word,
 //                          2 a number, 3 the end of input
+//   typingEffect()         true when the reader wants dialogs typed out
+//                          letter by letter, asked once a line
 // The run's end reaches the page as Module.onExit(status). The engine's entry
 // point is built as OstrelMain, so that a run that returns ends the same way.
 #include <emscripten.h>
@@ -38,6 +40,7 @@ EM_ASYNC_JS(int, HostNextByte, (int purpose), {
   return await Module.ostrelHost.nextByte(purpose);
 });
 EM_JS(int, HostByteReady, (), { return Module.ostrelHost.byteReady() ? 1 : 0; });
+EM_JS(int, HostTypingEffect, (), { return Module.ostrelHost.typingEffect() ? 1 : 0; });
 EM_JS(void, HostInputRead, (int kind, const char* data, size_t size), {
   Module.ostrelHost.inputRead(kind, HEAPU8.slice(data, data + size));
 });
@@ -156,6 +159,7 @@ void TermFlush() { Terminal().Flush(); }
 void TermSetColor(int attribute) { Terminal().SetColor(attribute); }
 void TermClearScreen() { Terminal().ClearScreen(); }
 void TermSleep(int ms) { Terminal().Sleep(ms); }
+bool TermTypingEffect() { return HostTypingEffect() != 0; }
 bool TermWaitKey() { return Terminal().WaitKey(); }
 bool TermReadWord(std::string* word) { return Terminal().ReadWord(word); }
 bool TermReadNumber(long long* value) { return Terminal().ReadNumber(value); }
@@ -166,6 +170,6 @@ void TermEndRun(int status) {
   std::exit(status);
 }
 
-int OstrelMain();
+int OstrelMain(int argc, char** argv);
 
-int main() { TermEndRun(OstrelMain()); }
+int main(int argc, char** argv) { TermEndRun(OstrelMain(argc, argv)); }

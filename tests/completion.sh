@@ -58,8 +58,11 @@ Expect 'out' ostrel-explore --out o
 Expect $'notes.txt' ostrel-publish -o no
 Expect '' ostrel-publish --title ''
 Expect $'--template\n--title' ostrel-publish --t
-# The language server takes no directory.
+Expect '' ostrel-publish --lang ''
+# The language server takes no directory, and nor does the game.
 Expect '' ostrel-lsp ''
+Expect '' ostrel ''
+Expect '--no-typing' ostrel --
 
 # The options completed are the options --help lists.
 for tool in "${tools[@]}"; do

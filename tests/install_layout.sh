@@ -29,6 +29,7 @@ expected=(
   share/doc/ostrel/writing-stories.md
   share/doc/ostrel/README.md
   share/doc/ostrel/examples/first-story/script.ostrel
+  share/bash-completion/completions/ostrel
 )
 for tool in "${tools[@]}"; do
   expected+=(bin/"$tool" share/man/man1/"$tool".1 share/bash-completion/completions/"$tool")

@@ -11,8 +11,21 @@ web_build=$2
 failed=0
 
 echo "== web build on the scenarios (Node harness)"
+# With the typing effect off too, against the native engine's trace.
+replay=()
+if [ -x "$build/ostrel-replay" ]; then
+  replay=(--replay "$build/ostrel-replay")
+else
+  echo "SKIPPED: the web build with the typing effect off: $build/ostrel-replay is not built"
+fi
 node --no-experimental-fetch "$src/web/harness.js" "$web_build/ostrel-engine.js" \
-  "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/ || failed=1
+  "${replay[@]}" "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/ || failed=1
+
+echo "== the page's word wrapping on xterm.js (Node)"
+if [ ! -d "$src/web/node_modules/@xterm/xterm" ]; then
+  (cd "$src/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund) || exit 1
+fi
+node "$src/web/wrap_test.js" || failed=1
 
 echo "== published pages in Chromium"
 chromium=${CHROMIUM:-$(command -v chromium || true)}

@@ -6,7 +6,7 @@
 #include "player.h"
 
 // The engine's entry point, built under this name for the tools.
-int OstrelMain();
+int OstrelMain(int argc, char** argv);
 
 int PlayStoryOnce(const std::string& dir) {
   std::string base = dir.empty() ? "." : dir;
@@ -28,7 +28,10 @@ int PlayStoryOnce(const std::string& dir) {
   moves = player_action = PC_action = player_health = PC_health = 0;
   battle_requested = false;
   try {
-    return OstrelMain();
+    // ostrel as started with no option.
+    char name[] = "ostrel";
+    char* args[] = {name, nullptr};
+    return OstrelMain(1, args);
   } catch (const RunEnded& ended) {
     return ended.status;
   }

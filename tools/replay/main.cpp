@@ -1,8 +1,8 @@
 // ostrel-replay: plays a story exactly as ostrel does with piped input, but
 // without waiting, for walkthroughs and tests.
 //
-//   ostrel-replay [--time SECONDS [--time-step SECONDS]] [--show-pauses] [--trace]
-//                 [DIR] < walkthrough
+//   ostrel-replay [--time SECONDS [--time-step SECONDS]] [--show-pauses]
+//                 [--no-typing] [--trace] [DIR] < walkthrough
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,12 +21,14 @@ const ToolOption kOptions[] = {
     {"--time SECONDS", "fix the clock that seeds the computer's moves"},
     {"--time-step SECONDS", "move the clock on after each move drawn"},
     {"--show-pauses", "write each pause as [[sleep N]]"},
+    {"--no-typing", "show dialogs at once, as ostrel --no-typing does"},
     {"--trace", "also mark key waits, clear screens, colours, every word\n"
                 "and number read, and the exit status"},
     {nullptr, nullptr}};
 const ToolUsage kUsage = {
     "ostrel-replay",
-    "[--time SECONDS [--time-step SECONDS]] [--show-pauses] [--trace] [DIR] < walkthrough",
+    "[--time SECONDS [--time-step SECONDS]] [--show-pauses] [--no-typing] [--trace] [DIR] "
+    "< walkthrough",
     "Plays the story in DIR (the current directory by default) as ostrel does\n"
     "with piped input, reading the walkthrough, but without waiting.\n",
     kOptions};
@@ -52,6 +54,8 @@ int main(int argc, char** argv) {
       if (end == argv[i] || *end != '\0') return Usage();
     } else if (std::strcmp(argv[i], "--show-pauses") == 0) {
       Replay().show_pauses = true;
+    } else if (std::strcmp(argv[i], "--no-typing") == 0) {
+      Replay().typing_effect = false;
     } else if (std::strcmp(argv[i], "--trace") == 0) {
       Replay().trace = true;
     } else if (argv[i][0] == '-' || dir != nullptr) {

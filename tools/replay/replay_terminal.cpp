@@ -80,6 +80,8 @@ void TermSleep(int ms) {
   }
 }
 
+bool TermTypingEffect() { return Replay().typing_effect; }
+
 bool TermWaitKey() {
   TermFlush();
   char c;

@@ -18,6 +18,8 @@ struct ReplayOptions {
   long long time_step = 0;
   // Keep the output from standard output: it is counted and dropped.
   bool discard_output = false;
+  // Dialogs typed out letter by letter, as ostrel does unless --no-typing.
+  bool typing_effect = true;
 };
 
 // Starts a new run in this process: the player's input comes from `input`,
