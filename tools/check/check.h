@@ -10,6 +10,7 @@
 //   conditions.cpp  conditions, items and the names they use
 //   battles.cpp     battles, animation sets and the animations file
 //   reach.cpp       reach from the start, and loops that ask nothing
+//   no_location.cpp a start that can end with no location to play
 //   graph.cpp       the map, as a Graphviz graph
 //   stats.cpp       the statistics
 //   report.cpp      printing findings
