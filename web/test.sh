@@ -22,7 +22,9 @@ node --no-experimental-fetch "$src/web/harness.js" "$web_build/ostrel-engine.js"
   "${replay[@]}" "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/ || failed=1
 
 echo "== the page's word wrapping on xterm.js (Node)"
-if [ ! -d "$src/web/node_modules/@xterm/xterm" ]; then
+# Installed again when the lock file has changed since (a new package).
+if [ ! -d "$src/web/node_modules/@xterm/xterm" ] ||
+   [ "$src/web/package-lock.json" -nt "$src/web/node_modules/.package-lock.json" ]; then
   (cd "$src/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund) || exit 1
 fi
 node "$src/web/wrap_test.js" || failed=1
@@ -34,7 +36,8 @@ if [ -z "$chromium" ]; then
 elif [ ! -x "$build/ostrel-publish" ]; then
   echo "SKIPPED: the browser test: $build/ostrel-publish is not built"
 else
-  if [ ! -d "$src/web/node_modules/puppeteer-core" ]; then
+  if [ ! -d "$src/web/node_modules/puppeteer-core" ] ||
+     [ "$src/web/package-lock.json" -nt "$src/web/node_modules/.package-lock.json" ]; then
     (cd "$src/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund) || exit 1
   fi
   CHROMIUM=$chromium node "$src/web/browser_test.js" "$build/ostrel-publish" \
