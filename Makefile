@@ -104,15 +104,17 @@ clean:
 
 # The page template of ostrel-publish: the engine built with Emscripten, and
 # xterm.js from npm (web/package-lock.json), in $(WEB_BUILD), then put beside
-# ostrel-publish. Only `make web` and `make test` build it, when emcc is there.
+# ostrel-publish, which is built too: after `make web`, the README's
+# publishing command works. Only `make web` and `make test` build the
+# template, when emcc is there.
 WEB_BUILD ?= build-web
 WEB_TESTS ?= 1
 WEB_SOURCES = $(wildcard engine/*.cpp engine/*.h) web/build.sh web/make_page.js \
-  web/page.html web/page.js web/host.js web/package-lock.json
+  web/page.html web/page.js web/host.js web/wrap.js web/package-lock.json
 .PHONY: web web-test
 
-web: $(WEB_BUILD)/ostrel-page.html
-	@mkdir -p $(BUILD)
+web: $(WEB_BUILD)/ostrel-page.html $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target ostrel-publish
 	cp $(WEB_BUILD)/ostrel-page.html $(BUILD)/ostrel-page.html
 
 $(WEB_BUILD)/ostrel-page.html: $(WEB_SOURCES)

@@ -5,14 +5,14 @@
 install(TARGETS ostrel ${OSTREL_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES docs/man/ostrel.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-foreach(tool ostrel ${OSTREL_TOOLS})
+install(FILES completions/ostrel-tools.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ostrel)
+foreach(tool ${OSTREL_TOOLS})
+  install(FILES docs/man/${tool}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # bash-completion loads a command's completion from a file of its name.
   install(FILES completions/ostrel-tools.bash
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
           RENAME ${tool})
-endforeach()
-foreach(tool ${OSTREL_TOOLS})
-  install(FILES docs/man/${tool}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
 install(DIRECTORY games/the-ember-crown DESTINATION ${CMAKE_INSTALL_DATADIR}/ostrel/games)

@@ -1,4 +1,4 @@
-# bash completion for ostrel and its authors' tools: their options, and
+# bash completion for ostrel and the authors' tools: their options, and
 # story directories for the rest. Installed once under each program's name,
 # since bash-completion loads a command's completion from a file named after
 # it.
@@ -7,12 +7,12 @@
 # value are in _ostrel_tools_takes_value. A new tool adds its line to both.
 _ostrel_tools_options() {
   case $1 in
-    ostrel) echo "--continue --new" ;;
+    ostrel) echo "--continue --new --no-typing" ;;
     ostrel-check) echo "--graph --stats" ;;
-    ostrel-replay) echo "--time --time-step --show-pauses --trace --journal" ;;
+    ostrel-replay) echo "--time --time-step --show-pauses --no-typing --trace --journal" ;;
     ostrel-explore) echo "--runs --seed --steps --json --out" ;;
     ostrel-lsp) echo "--stdio" ;;
-    ostrel-publish) echo "-o --title --force --template" ;;
+    ostrel-publish) echo "-o --title --lang --force --template" ;;
   esac
   echo "--help --version"
 }
@@ -24,7 +24,7 @@ _ostrel_tools_takes_value() {
   case $1 in
     --out) echo dir ;;
     -o | --template | --journal) echo file ;;
-    --time | --time-step | --runs | --seed | --steps | --title) echo none ;;
+    --time | --time-step | --runs | --seed | --steps | --title | --lang) echo none ;;
   esac
 }
 
@@ -41,9 +41,9 @@ _ostrel_tools() {
   esac
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$(_ostrel_tools_options "$tool")" -- "$cur")
-  elif [[ $tool == ostrel || $tool == ostrel-lsp ]]; then
-    # The game plays the story of the current directory, and the language
-    # server is given none: the editor names the files.
+  elif [[ $tool == ostrel-lsp || $tool == ostrel ]]; then
+    # The language server is given no story: the editor names the files;
+    # the game plays the story of the directory it is started in.
     return 0
   else
     # A story is a directory.

@@ -15,6 +15,7 @@ constexpr int kTypingCharacterMs = 46;
 constexpr int kTypingLineMs = 150;
 
 unsigned long long g_inputs_read = 0;
+bool g_typing_effect = true;
 
 void Show(const char* data, size_t size) {
   if (journal::SavedScreen* screen = RestoringScreen()) {
@@ -30,6 +31,8 @@ void Show(const char* data, size_t size) {
   TermEndRun(0);
 }
 }  // namespace
+
+void SetTypingEffect(bool on) { g_typing_effect = on; }
 
 void SetColor(int color) {
   color &= 0xFFFF;
@@ -110,6 +113,12 @@ void Game::print() {
 }
 
 void Game::printWithTypingEffect() {
+  // Asked once a line: a reader who turns the effect off or on meanwhile
+  // sees the change from the next line.
+  if (!g_typing_effect || !TermTypingEffect()) {
+    print();
+    return;
+  }
   OnLineShown();
   if (RestoringScreen() != nullptr) {
     // A restored screen is shown at once.

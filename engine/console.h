@@ -35,6 +35,12 @@ void ClearScreen();
 // Pauses for `ms` milliseconds; 0 or less does not pause.
 void Pause(int ms);
 
+// Turns the typing effect of dialogs off or on (on at the start). Off, a
+// dialog's line is written at once, byte for byte as when typed, without the
+// typing effect's pauses; the story's own pauses stay. The effect also needs
+// the terminal's consent (TermTypingEffect), asked once a line.
+void SetTypingEffect(bool on);
+
 // Waits for one key and discards it. At the end of input the run ends there,
 // with exit status 0.
 void KeyWait();

@@ -199,6 +199,7 @@ void Pass(Game& game, Battle& engine, int& passes_without_input) {
 int main(int argc, char** argv) {
   EngineOptions options;
   if (int status = ReadCommandLine(argc, argv, &options); status >= 0) return status;
+  SetTypingEffect(options.typing);
   BeginSave(options.start);
   Game game;
   if (!script.is_open()) Error("missing script file");

@@ -26,6 +26,10 @@ const Option kOptions[] = {
     {{"--new", "start the story anew without asking, discarding its save"},
      [](EngineOptions* o) { o->start = SaveStart::kNew; },
      kHowTheGameStarts},
+    {{"--no-typing", "show each line of a dialog at once, every byte as when\n"
+                     "typed out"},
+     [](EngineOptions* o) { o->typing = false; },
+     0},
 };
 
 const ProgramUsage& Usage() {
@@ -36,7 +40,7 @@ const ProgramUsage& Usage() {
     return list;
   }();
   static const ProgramUsage usage = {
-      "ostrel", "[--continue | --new]",
+      "ostrel", "[--continue | --new] [--no-typing]",
       "Plays the story whose four files are in the current directory. At a\n"
       "terminal the game is saved as it goes, and started again it offers to\n"
       "continue; with piped input only --continue and --new read or write a save.\n",

@@ -1,6 +1,6 @@
-// The engine's command line: --continue, --new, --help and --version, from
-// one table, with --help and the usage laid out as the authors' tools lay
-// theirs out.
+// The engine's command line: --continue, --new, --no-typing, --help and
+// --version, from one table, with --help and the usage laid out as the
+// authors' tools lay theirs out.
 #ifndef ENGINE_OPTIONS_H_
 #define ENGINE_OPTIONS_H_
 
@@ -9,6 +9,7 @@
 // What the command line asks of the run.
 struct EngineOptions {
   SaveStart start = SaveStart::kDefault;
+  bool typing = true;  // dialogs typed out letter by letter
 };
 
 // Reads the command line into `*options`. Answers --help and --version on

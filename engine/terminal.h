@@ -25,6 +25,11 @@ void TermClearScreen();
 // Pauses for `ms` milliseconds; nothing happens for 0 or less.
 void TermSleep(int ms);
 
+// Whether dialogs are typed out letter by letter at this terminal: the web
+// page's reader can turn the effect off and on at any moment; a terminal
+// always answers true (the command line has its own say, SetTypingEffect).
+bool TermTypingEffect();
+
 // Waits for one key and discards it. Returns false at the end of input.
 bool TermWaitKey();
 

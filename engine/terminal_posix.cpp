@@ -389,6 +389,7 @@ void TermFlush() { Terminal().Flush(); }
 void TermSetColor(int attribute) { Terminal().SetColor(attribute); }
 void TermClearScreen() { Terminal().ClearScreen(); }
 void TermSleep(int ms) { Terminal().Sleep(ms); }
+bool TermTypingEffect() { return true; }
 bool TermWaitKey() {
   std::string key;
   return Terminal().ReadKey(&key);

@@ -14,6 +14,8 @@
 //   byteReady()            true when a typed byte is already queued
 //   inputRead(kind, bytes) what a read took: kind 0 a key, 1 a word,
 //                          2 a number, 3 the end of input
+//   typingEffect()         true when the reader wants dialogs typed out
+//                          letter by letter, asked once a line
 // The run's end reaches the page as Module.onExit(status). The engine's entry
 // point is built as OstrelMain, so that a run that returns ends the same way.
 //
@@ -36,8 +38,10 @@
 #include <emscripten.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "save_store.h"
 #include "terminal.h"
@@ -56,6 +60,7 @@ EM_ASYNC_JS(int, HostNextByte, (int purpose), {
   return await Module.ostrelHost.nextByte(purpose);
 });
 EM_JS(int, HostByteReady, (), { return Module.ostrelHost.byteReady() ? 1 : 0; });
+EM_JS(int, HostTypingEffect, (), { return Module.ostrelHost.typingEffect() ? 1 : 0; });
 EM_JS(void, HostInputRead, (int kind, const char* data, size_t size), {
   Module.ostrelHost.inputRead(kind, HEAPU8.slice(data, data + size));
 });
@@ -227,6 +232,7 @@ void TermFlush() { Terminal().Flush(); }
 void TermSetColor(int attribute) { Terminal().SetColor(attribute); }
 void TermClearScreen() { Terminal().ClearScreen(); }
 void TermSleep(int ms) { Terminal().Sleep(ms); }
+bool TermTypingEffect() { return HostTypingEffect() != 0; }
 bool TermWaitKey() {
   std::string key;
   return Terminal().ReadKey(&key);
@@ -279,10 +285,16 @@ std::string StoreName() { return "in the page's storage"; }
 
 int OstrelMain(int argc, char** argv);
 
-int main() {
-  // A saved game continues at once, as with --continue.
-  char name[] = "ostrel";
+int main(int argc, char** argv) {
+  // A saved game continues at once, as with --continue, unless the page
+  // says how the game starts.
+  std::vector<char*> arguments(argv, argv + argc);
+  bool said = false;
+  for (char* argument : arguments) {
+    said = said || std::strcmp(argument, "--continue") == 0 || std::strcmp(argument, "--new") == 0;
+  }
   char option[] = "--continue";
-  char* argv[] = {name, option, nullptr};
-  TermEndRun(OstrelMain(2, argv));
+  if (!said) arguments.push_back(option);
+  arguments.push_back(nullptr);
+  TermEndRun(OstrelMain(static_cast<int>(arguments.size()) - 1, arguments.data()));
 }

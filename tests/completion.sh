@@ -60,9 +60,11 @@ Expect $'notes.txt' ostrel-replay --journal no
 Expect $'notes.txt' ostrel-publish -o no
 Expect '' ostrel-publish --title ''
 Expect $'--template\n--title' ostrel-publish --t
-# The language server takes no directory, nor does the game.
+Expect '' ostrel-publish --lang ''
+# The language server takes no directory, and nor does the game.
 Expect '' ostrel-lsp ''
 Expect '' ostrel ''
+Expect $'--continue\n--help\n--new\n--no-typing\n--version' ostrel --
 Expect $'--continue' ostrel --c
 
 # The options completed are the options --help lists.

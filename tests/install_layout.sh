@@ -22,7 +22,6 @@ root=$work/stage/opt/ostrel
 expected=(
   bin/ostrel
   share/man/man6/ostrel.6
-  share/bash-completion/completions/ostrel
   share/ostrel/games/the-ember-crown/script.ostrel
   share/ostrel/games/the-ember-crown/animations.ostrel
   share/ostrel/games/the-ember-crown/title_screen.ostrel
@@ -30,6 +29,7 @@ expected=(
   share/doc/ostrel/writing-stories.md
   share/doc/ostrel/README.md
   share/doc/ostrel/examples/first-story/script.ostrel
+  share/bash-completion/completions/ostrel
 )
 for tool in "${tools[@]}"; do
   expected+=(bin/"$tool" share/man/man1/"$tool".1 share/bash-completion/completions/"$tool")

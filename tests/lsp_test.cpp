@@ -349,6 +349,26 @@ TEST_F(LspServerTest, QuickFixesFromTheCheckersSuggestions) {
                                              "Remove the trailing blank at 7:4-5"}));
 }
 
+// The mark is one UTF-16 unit but three bytes: the edit removes it whole,
+// and with it gone the start statement is found.
+TEST_F(LspServerTest, QuickFixRemovesTheByteOrderMark) {
+  Open("script.ostrel", "\xEF\xBB\xBF|start_location:\nHall\n|location=Hall\n/end_game\n/end\n");
+  EXPECT_EQ(Diagnostics("script.ostrel").size(), 3u);  // the mark, no start, Hall not reached
+  json params = {{"textDocument", {{"uri", Uri("script.ostrel")}}},
+                 {"range", {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 0}, {"character", 0}}}}}};
+  json actions = Request("textDocument/codeAction", params)["result"];
+  ASSERT_EQ(actions.size(), 1u);
+  EXPECT_EQ(actions[0]["title"], "Remove the byte-order mark");
+  EXPECT_EQ(actions[0]["diagnostics"][0]["code"], "byte-order-mark");
+  json edit = actions[0]["edit"]["changes"][Uri("script.ostrel")][0];
+  EXPECT_EQ(edit["range"], json::parse(R"({"start":{"line":0,"character":0},"end":{"line":0,"character":1}})"));
+  EXPECT_EQ(edit["newText"], "");
+  Notify("textDocument/didChange", {{"textDocument", {{"uri", Uri("script.ostrel")}, {"version", 2}}},
+                                    {"contentChanges", {{{"range", edit["range"]}, {"text", ""}}}}});
+  ASSERT_EQ(notes_.size(), 1u);
+  EXPECT_EQ(Diagnostics("script.ostrel"), std::vector<std::string>());
+}
+
 TEST_F(LspServerTest, QuickFixes) {
   Open("script.ostrel", "|start_location:\nHall\n|location=Hall\n/End\n|location=Cave\n/end\n");
   json params = {{"textDocument", {{"uri", Uri("script.ostrel")}}},

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # ostrel-publish with a page template of this test's own (no Emscripten
-# needed): the options, the story's bytes and the title in the page, and a
-# story with errors refused unless --force.
+# needed): the options, the story's bytes, the title and the language in
+# the page, and a story with errors refused unless --force.
 #
 #   publish.sh OSTREL_PUBLISH SOURCE_DIR
 set -u
@@ -19,7 +19,7 @@ expect() {  # expect WHAT CONDITION...
 has() { grep -qF -- "$2" "$1"; }
 
 cd "$work"
-printf '<title>@OSTREL_TITLE@</title>\n<script type="application/json">@OSTREL_STORY@</script>\n' > page.html
+printf '<html lang="@OSTREL_LANG@"><title>@OSTREL_TITLE@</title>\n<script type="application/json">@OSTREL_STORY@</script>\n' > page.html
 cp page.html ostrel-page.html
 run() { "$publish" "$@" > out 2> err; echo $? > status; }
 status_is() { [ "$(cat status)" = "$1" ]; }
@@ -47,6 +47,25 @@ expect "a clean story: the title escaped" has first.html '<title>Tom &amp; &quot
 expect "a clean story: the script inlined" has first.html "\"script.ostrel\": \"$(base64 -w0 "$story/script.ostrel")\""
 expect "a clean story: the credits inlined" has first.html "\"credits.ostrel\": \"$(base64 -w0 "$story/credits.ostrel")\""
 expect "a clean story: no file that is not there" bash -c "! grep -q animations.ostrel first.html"
+expect "a clean story: English by default" has first.html '<html lang="en">'
+
+# The language: a tag as BCP 47 shapes them, and nothing else.
+for tag in fr pt-BR zh-Hant-TW sr-Latn-RS x-klingon de-CH-1996; do
+  run --template page.html -o lang.html --lang "$tag" "$story"
+  expect "--lang $tag: status 0" status_is 0
+  expect "--lang $tag: in the page" has lang.html "<html lang=\"$tag\">"
+done
+rm -f lang.html
+for tag in '' 'en US' 'en"><script>alert(1)</script>' 'en-' '-en' 'en--GB' 'e_n' '1en' \
+    'abcdefghi' 'en-abcdefghi' $'en\nx' 'fr-é'; do
+  run --template page.html -o lang.html --lang "$tag" "$story"
+  expect "--lang '$tag': refused with the usage, status 2" status_is 2
+  expect "--lang '$tag': the usage" has err "usage: ostrel-publish"
+  expect "--lang '$tag': no page" test ! -e lang.html
+done
+# A title or a story that holds a marker keeps it as it is.
+run --template page.html -o marker.html --title '@OSTREL_LANG@' --lang fr "$story"
+expect "a title that holds a marker: kept" has marker.html '<html lang="fr"><title>@OSTREL_LANG@</title>'
 
 # Every byte value, and the lengths that end base64 with padding.
 for n in 254 255 256; do
@@ -80,6 +99,12 @@ expect "--force: the page" test -s broken.html
 echo '<html></html>' > plain.html
 run --template plain.html -o x.html "$story"
 expect "not a template: status 2" status_is 2
+# One of an older version, without the language's place.
+printf '<title>@OSTREL_TITLE@</title>@OSTREL_STORY@\n' > old.html
+run --template old.html -o x.html "$story"
+expect "an older template: status 2" status_is 2
+expect "an older template: make web named" has err "make web"
+expect "an older template: no page" test ! -e x.html
 run --template missing.html -o x.html "$story"
 expect "no template: status 2" status_is 2
 expect "no template: make web named" has err "make web"

@@ -36,10 +36,12 @@ for tool in "$@"; do
   done
 done
 # An option without its value.
-# A number too large to hold, and two outputs asked for at once, are refused
-# the same way; so are two ways for the game to start.
-for case in "ostrel --continue --new" "ostrel-replay --time" "ostrel-explore --runs" "ostrel-explore --runs many" \
-    "ostrel-explore --runs 99999999999999999999" "ostrel-check --graph --stats"; do
+# A number too large to hold, two outputs asked for at once, a language
+# that is no language tag, and two ways for the game to start are refused
+# the same way.
+for case in "ostrel --continue --new" "ostrel-replay --time" "ostrel-explore --runs" \
+    "ostrel-explore --runs many" "ostrel-explore --runs 99999999999999999999" \
+    "ostrel-check --graph --stats" "ostrel-publish --lang" "ostrel-publish --lang en<br> ."; do
   for tool in "$@"; do
     [ "$(basename "$tool")" = "${case%% *}" ] || continue
     # shellcheck disable=SC2086

@@ -11,150 +11,20 @@
 //    line, the red of an error report, Backspace in a line and an arrow key
 //    at a key wait, and a title that needs escaping.
 // 3. A story that cannot go on: the page says it stopped.
+// 4. Text that is not ASCII.
+// 5. On a phone and for every reader (browser_reader_test.js): the text's
+//    size, whole words and no sideways scrolling at two phone sizes, art,
+//    the prompt above the keyboard, the settings and their keeping, instant
+//    text, both themes, axe-core at phone and desktop sizes, --lang.
 'use strict';
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const {execFileSync} = require('child_process');
 const puppeteer = require('puppeteer-core');
+const {storyDir, work, counts, check, publishPage, computerMove, openPage, screenText, screenShows,
+       nextAsk, typeLine, longestLine, saveTranscript} = require('./browser_util.js');
+const {readerTests} = require('./browser_reader_test.js');
 
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
-const [publish, storyDir] = process.argv.slice(2);
-const work = fs.mkdtempSync(path.join(os.tmpdir(), 'ostrel-browser-'));
-let failures = 0;
-let passes = 0;
-
-function check(ok, what, detail) {
-  if (ok) {
-    passes++;
-  } else {
-    failures++;
-    console.log(`FAILED: ${what}${detail !== undefined ? `\n  ${detail}` : ''}`);
-  }
-}
-
-function publishPage(dir, extra) {
-  const out = path.join(work, path.basename(dir) + '.html');
-  execFileSync(publish, ['-o', out, ...extra, dir], {stdio: 'pipe'});
-  return out;
-}
-
-// The C library's rand() as on Linux, which the web build's is too: the
-// computer's move for a clock fixed at `seconds`.
-function computerMove(seconds, moves) {
-  const r = new Array(31);
-  let word = seconds | 0 || 1;
-  r[0] = word;
-  for (let i = 1; i < 31; i++) {
-    const hi = Math.trunc(word / 127773);
-    const lo = word % 127773;
-    word = 16807 * lo - 2836 * hi;
-    if (word < 0) word += 2147483647;
-    r[i] = word;
-  }
-  let front = 3;
-  let rear = 0;
-  let value = 0;
-  for (let i = 0; i <= 310; i++) {
-    value = (r[front] + r[rear]) >>> 0;
-    r[front] = value | 0;
-    front = (front + 1) % 31;
-    rear = (rear + 1) % 31;
-  }
-  return (value >>> 1) % moves + 1;
-}
-
-// Counts the times the page asks for input, and keeps the times at which the
-// screen's rows change, for the test to read.
-function instrument(fixedSeconds, fast) {
-  window.__asks = 0;
-  window.__rows = [];
-  if (fixedSeconds !== null) Date.now = () => fixedSeconds * 1000;
-  if (fast) {
-    const realTimeout = window.setTimeout;
-    window.setTimeout = (f, ms, ...rest) => realTimeout(f, 0, ...rest);
-  }
-  // Watched from the document itself: the page may ask before it has loaded.
-  new MutationObserver(() => {
-    if (document.body.dataset.input) window.__asks++;
-  }).observe(document, {subtree: true, attributes: true, attributeFilter: ['data-input']});
-  document.addEventListener('DOMContentLoaded', () => {
-    const watchRows = () => {
-      const rows = document.querySelector('.xterm-rows');
-      if (!rows) return void requestAnimationFrame(watchRows);
-      new MutationObserver(() => {
-        window.__rows.push([performance.now(), rows.innerText]);
-      }).observe(rows, {childList: true, subtree: true, characterData: true});
-    };
-    watchRows();
-  });
-}
-
-async function openPage(browser, file, fixedSeconds, fast) {
-  const page = await browser.newPage();
-  const requests = [];
-  const errors = [];
-  page.on('request', (r) => requests.push(r.url()));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
-  page.on('pageerror', (e) => errors.push(e.message));
-  await page.evaluateOnNewDocument(instrument, fixedSeconds, fast);
-  await page.goto('file://' + file);
-  return {page, requests, errors};
-}
-
-const screenText = (page) => page.evaluate(() => document.querySelector('.xterm-rows').innerText);
-
-// True once the screen shows `text` (the terminal draws a little after the
-// engine writes).
-async function screenShows(page, text) {
-  try {
-    await page.waitForFunction((t) => document.querySelector('.xterm-rows').innerText.includes(t),
-                               {timeout: 5000}, text);
-    return true;
-  } catch (e) {
-    return false;
-  }
-}
-
-// Waits until the page asks for input again, and says what for.
-async function nextAsk(page, asksBefore) {
-  try {
-    await page.waitForFunction((n) => window.__asks > n && document.body.dataset.input,
-                               {timeout: 20000}, asksBefore);
-  } catch (e) {
-    const state = await page.evaluate(() => [document.body.dataset.input, window.__asks]);
-    throw new Error(`no new question after ${asksBefore} (${state}); the screen:\n` +
-                    await screenText(page));
-  }
-  return page.evaluate(() => [document.body.dataset.input, window.__asks]);
-}
-
-async function typeLine(page, text) {
-  await page.keyboard.type(text);
-  await page.keyboard.press('Enter');
-}
-
-// The longest line of a file, to know it by on the screen.
-function longestLine(file) {
-  const text = fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : '';
-  return text.split('\n').reduce((a, b) => (b.trim().length > a.length ? b.trim() : a), '');
-}
-
-// Clicks "Save transcript" and returns the text downloaded into a new
-// directory `name`, or null if none came.
-async function saveTranscript(page, name) {
-  const downloads = path.join(work, name);
-  fs.mkdirSync(downloads);
-  const cdp = await page.createCDPSession();
-  await cdp.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
-  await page.click('#save');
-  for (let i = 0; i < 100; i++) {
-    const names = fs.readdirSync(downloads).filter((n) => n.endsWith('.txt'));
-    if (names.length > 0) return fs.readFileSync(path.join(downloads, names[0]), 'utf8');
-    await new Promise((r) => setTimeout(r, 50));
-  }
-  return null;
-}
 
 async function bundledStory(browser) {
   const file = publishPage(storyDir, []);
@@ -324,13 +194,24 @@ async function smallStory(browser) {
   const larger = await size();
   check(larger[0] > before[0] && larger[1] > before[1], 'the terminal follows the window',
         JSON.stringify([before, larger]));
-  // On a phone held upright the letters shrink so that a line of the story
-  // is not broken.
+  // On a phone held upright the screen is laid out again, the words whole,
+  // the line the player types included; back on a wide screen, again.
+  await page.keyboard.type('nor');
   await page.setViewport({width: 390, height: 844});
-  const unbroken = await page.waitForFunction((t) => Array.from(document.querySelectorAll('.xterm-rows > div'))
-    .some((r) => r.textContent.includes(t)), {timeout: 5000}, paced).then(() => true, () => false);
-  check(unbroken, 'a line of the story whole on a phone', await screenText(page));
+  await page.waitForFunction((t) => !document.querySelector('.xterm-rows').innerText.includes(t),
+                             {timeout: 5000}, paced).catch(() => {});
+  const phoneRows = await page.evaluate(() => Array.from(document.querySelectorAll('.xterm-rows > div'),
+                                                          (r) => r.textContent.trimEnd()));
+  const words = (lines) => lines.join(' ').split(/\s+/).filter((w) => w !== '');
+  const from = phoneRows.findIndex((r) => r.startsWith('The quick'));
+  check(from >= 0 && JSON.stringify(words(phoneRows.slice(from, from + 2))) ===
+        JSON.stringify(words([paced])) && phoneRows.some((r) => r === '>nor'),
+        'a line of the story wrapped at blanks on a phone', JSON.stringify(phoneRows.slice(0, 12)));
   await page.setViewport({width: 1200, height: 900});
+  await page.waitForFunction((t) => document.querySelector('.xterm-rows').innerText.includes(t),
+                             {timeout: 5000}, paced).catch(() => {});
+  check(await screenShows(page, paced), 'and whole again on a wide screen', await screenText(page));
+  for (let i = 0; i < 3; i++) await page.keyboard.press('Backspace');
 
   // Backspace in a line, an arrow key as one key at a key wait.
   await page.keyboard.type('nortx');
@@ -407,15 +288,16 @@ async function main() {
     await smallStory(browser);
     await storyThatStops(browser);
     await textNotAscii(browser);
+    await readerTests(browser);
   } catch (e) {
-    failures++;
+    counts.failures++;
     console.log(`FAILED: ${e.stack || e}`);
   } finally {
     await browser.close();
     fs.rmSync(work, {recursive: true, force: true});
   }
-  console.log(`${passes} passed, ${failures} failed`);
-  process.exit(failures === 0 ? 0 : 1);
+  console.log(`${counts.passes} passed, ${counts.failures} failed`);
+  process.exit(counts.failures === 0 ? 0 : 1);
 }
 
 main();

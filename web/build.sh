@@ -12,7 +12,9 @@ out=$1
 mkdir -p "$out"
 # Debian's Emscripten finds its Node modules (acorn) there.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
-if [ ! -d "$src/web/node_modules/@xterm/xterm" ]; then
+# Installed again when the lock file has changed since (a new package).
+if [ ! -d "$src/web/node_modules/@xterm/xterm" ] ||
+   [ "$src/web/package-lock.json" -nt "$src/web/node_modules/.package-lock.json" ]; then
   (cd "$src/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
 fi
 

@@ -4,11 +4,14 @@
 // (`expected`, as `ostrel-replay --trace` writes it): text, colours, clears,
 // pauses, reads and the exit status. What the line editor echoes is checked
 // against the lines typed, and the screen reader's lines against the text.
+// With --replay, each story is played again with the typing effect off, and
+// compared with what `ostrel-replay --trace --no-typing` writes.
 //
-//   node --no-experimental-fetch harness.js ENGINE_JS DIR...
+//   node --no-experimental-fetch harness.js ENGINE_JS [--replay OSTREL_REPLAY] DIR...
 'use strict';
 const fs = require('fs');
 const path = require('path');
+const {execFileSync} = require('child_process');
 const {OstrelHost} = require('./host.js');
 
 const FILES = ['script.ostrel', 'animations.ostrel', 'title_screen.ostrel', 'credits.ostrel'];
@@ -25,13 +28,10 @@ process.on('unhandledRejection', (e) => {
 function fixClock(dir) {
   let seconds = 1000;
   let step = 0;
-  const argsFile = path.join(dir, 'args');
-  if (fs.existsSync(argsFile)) {
-    const args = fs.readFileSync(argsFile, 'utf8').trim().split(/\s+/);
-    for (let i = 0; i + 1 < args.length; i++) {
-      if (args[i] === '--time') seconds = Number(args[i + 1]);
-      if (args[i] === '--time-step') step = Number(args[i + 1]);
-    }
+  const args = scenarioArgs(dir);
+  for (let i = 0; i + 1 < args.length; i++) {
+    if (args[i] === '--time') seconds = Number(args[i + 1]);
+    if (args[i] === '--time-step') step = Number(args[i + 1]);
   }
   Date.now = () => {
     const now = seconds * 1000;
@@ -40,7 +40,13 @@ function fixClock(dir) {
   };
 }
 
-function playStory(createOstrel, dir) {
+// The options of the scenario's `args` file, as run_scenario.sh reads them.
+function scenarioArgs(dir) {
+  const argsFile = path.join(dir, 'args');
+  return fs.existsSync(argsFile) ? fs.readFileSync(argsFile, 'utf8').trim().split(/\s+/) : [];
+}
+
+function playStory(createOstrel, dir, typing) {
   const inputFile = path.join(dir, 'input');
   const input = fs.existsSync(inputFile) ? fs.readFileSync(inputFile) : Buffer.alloc(0);
   const trace = [];
@@ -51,6 +57,7 @@ function playStory(createOstrel, dir) {
   let pendingPurpose = null;
   const mark = (text) => trace.push(Buffer.from(`[[${text}]]`));
   const screen = {
+    typingEffect: () => typing,
     write(bytes, echoed) { (echoed ? echo : trace).push(Buffer.from(bytes)); },
     color(attribute) { mark(`color ${attribute}`); },
     clear() { mark('clear'); },
@@ -123,9 +130,8 @@ function shownOfTyped(typed) {
   return Buffer.from(out);
 }
 
-function compare(dir, run) {
+function compare(dir, run, expected) {
   const problems = [];
-  const expected = fs.readFileSync(path.join(dir, 'expected'));
   if (!expected.equals(run.trace)) {
     let i = 0;
     while (i < expected.length && expected[i] === run.trace[i]) i++;
@@ -148,10 +154,26 @@ function compare(dir, run) {
   return problems;
 }
 
+// The native engine's trace of a story with the typing effect off.
+function replayWithoutTyping(replay, dir) {
+  const inputFile = path.join(dir, 'input');
+  const input = fs.existsSync(inputFile) ? fs.readFileSync(inputFile) : Buffer.alloc(0);
+  try {
+    return execFileSync(replay, ['--trace', '--no-typing', ...scenarioArgs(dir), dir],
+                        {input, stdio: ['pipe', 'pipe', 'ignore'], maxBuffer: 1 << 28});
+  } catch (e) {
+    // A story that ends with status 1 says so in its trace.
+    if (e.stdout) return e.stdout;
+    throw e;
+  }
+}
+
 async function main() {
-  const [enginePath, ...dirs] = process.argv.slice(2);
-  if (!enginePath || dirs.length === 0) {
-    process.stderr.write('usage: node harness.js ENGINE_JS DIR...\n');
+  let [enginePath, ...dirs] = process.argv.slice(2);
+  let replay = null;
+  if (dirs[0] === '--replay') [, replay, ...dirs] = dirs;
+  if (!enginePath || !dirs || dirs.length === 0) {
+    process.stderr.write('usage: node harness.js ENGINE_JS [--replay OSTREL_REPLAY] DIR...\n');
     process.exit(2);
   }
   const createOstrel = require(path.resolve(enginePath));
@@ -160,7 +182,13 @@ async function main() {
   for (const dir of dirs) {
     let problems;
     try {
-      problems = compare(dir, await playStory(createOstrel, dir));
+      problems = compare(dir, await playStory(createOstrel, dir, true),
+                         fs.readFileSync(path.join(dir, 'expected')));
+      if (replay) {
+        problems.push(...compare(dir, await playStory(createOstrel, dir, false),
+                                 replayWithoutTyping(replay, dir))
+          .map((p) => 'typing effect off: ' + p));
+      }
     } catch (e) {
       problems = [String(e && e.stack || e)];
     }

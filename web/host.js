@@ -10,7 +10,8 @@ const PURPOSES = ['key', 'word', 'number'];
 class OstrelHost {
   // screen: write(bytes, echoed), color(attribute, sgr), clear(),
   //   line(text) for each whole line shown, waiting(purpose or null),
-  //   inputRead(kind, bytes) (optional).
+  //   inputRead(kind, bytes) (optional), typingEffect() (optional: false
+  //   when dialogs are to be shown at once).
   // clock: now() in milliseconds, wait(ms) a promise kept after ms.
   constructor(screen, clock) {
     this.screen = screen;
@@ -76,6 +77,9 @@ class OstrelHost {
   inputRead(kind, bytes) {
     if (this.screen.inputRead) this.screen.inputRead(kind, bytes);
   }
+
+  // Asked by the engine before each line of a dialog.
+  typingEffect() { return this.screen.typingEffect ? this.screen.typingEffect() !== false : true; }
 
   // ---- Output ---------------------------------------------------------
 

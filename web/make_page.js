@@ -1,6 +1,6 @@
 // Puts the page template together: page.html with xterm.js, its fit addon,
 // the engine and the page's scripts inlined. ostrel-publish later fills in
-// the title and the story.
+// the language, the title and the story.
 //
 //   node make_page.js ENGINE_JS OUT_HTML
 'use strict';
@@ -29,6 +29,7 @@ const parts = {
   FIT_JS: read(path.join(modules, 'addon-fit', 'lib', 'addon-fit.js')),
   ENGINE_JS: engine,
   HOST_JS: read(path.join(web, 'host.js')),
+  WRAP_JS: read(path.join(web, 'wrap.js')),
   PAGE_JS: read(path.join(web, 'page.js')),
 };
 let page = fs.readFileSync(path.join(web, 'page.html'), 'utf8');
@@ -37,7 +38,7 @@ for (const [name, text] of Object.entries(parts)) {
   if (page.split(marker).length !== 2) throw new Error(`page.html needs ${marker} once`);
   page = page.replace(marker, () => text);
 }
-for (const marker of ['@OSTREL_TITLE@', '@OSTREL_STORY@']) {
+for (const marker of ['@OSTREL_LANG@', '@OSTREL_TITLE@', '@OSTREL_STORY@']) {
   if (page.split(marker).length !== 2) throw new Error(`the page must hold ${marker} once`);
 }
 fs.writeFileSync(outPath, page);

@@ -1,6 +1,6 @@
 // The published page: the terminal that fills the window, the story's files
-// for the engine, the screen reader's lines, the transcript to save, and the
-// offer to play again when a run ends.
+// for the engine, the screen reader's lines, the transcript to save, the
+// reader's settings, and the offer to play again when a run ends.
 'use strict';
 (function () {
   const FILES = ['script.ostrel', 'animations.ostrel', 'title_screen.ostrel', 'credits.ostrel'];
@@ -13,37 +13,198 @@
   // The screen reader's region keeps this many lines; older ones go.
   const REGION_LINES = 200;
 
-  const term = new Terminal({convertEol: true, cursorBlink: true, scrollback: 5000});
+  // ---- The reader's settings, kept by the browser for every story ------
+
+  const SETTINGS_KEY = 'ostrel-settings';
+  const SIZES = [10, 12, 14, 16, 18, 20, 22, 24, 28, 32];
+  const DEFAULT_SIZE = 16;
+  // Art wider than the screen is shown in letters as small as this, no less.
+  const MIN_ART_SIZE = 6;
+  const THEMES = {
+    dark: {background: '#000000', foreground: '#cccccc', cursor: '#cccccc', cursorAccent: '#000000',
+           selectionBackground: '#555555', red: '#cd3131', brightRed: '#f14c4c'},
+    light: {background: '#ffffff', foreground: '#1e1e1e', cursor: '#1e1e1e', cursorAccent: '#ffffff',
+            selectionBackground: '#b4d5fe', black: '#000000', red: '#a00000', green: '#116611',
+            yellow: '#795e00', blue: '#0036b3', magenta: '#8b008b', cyan: '#006b6b', white: '#555555',
+            brightBlack: '#444444', brightRed: '#c00000', brightGreen: '#0a590a', brightYellow: '#6b5200',
+            brightBlue: '#0030a0', brightMagenta: '#7a007a', brightCyan: '#005a5a', brightWhite: '#333333'},
+  };
+
+  // Storage may be missing or refuse (private browsing, a page from a disk):
+  // the settings then last as long as the page.
+  function loadSettings() {
+    let stored = {};
+    try {
+      stored = JSON.parse(window.localStorage.getItem(SETTINGS_KEY)) || {};
+    } catch (e) { /* none kept */ }
+    return {
+      size: SIZES.includes(stored.size) ? stored.size : undefined,
+      theme: stored.theme === 'light' || stored.theme === 'dark' ? stored.theme : undefined,
+      instant: stored.instant === true,
+    };
+  }
+  function storeSettings() {
+    try {
+      window.localStorage.setItem(SETTINGS_KEY, JSON.stringify(settings));
+    } catch (e) { /* not kept */ }
+  }
+  const settings = loadSettings();
+  const prefersLight = window.matchMedia ? window.matchMedia('(prefers-color-scheme: light)') : null;
+  const theme = () => settings.theme || (prefersLight && prefersLight.matches ? 'light' : 'dark');
+  const readerSize = () => settings.size || DEFAULT_SIZE;
+
+  // ---- The terminal -------------------------------------------------------
+
+  const term = new Terminal({convertEol: true, cursorBlink: true, scrollback: 5000,
+                             fontSize: readerSize(), theme: THEMES[theme()]});
   const fit = new FitAddon.FitAddon();
   term.loadAddon(fit);
   term.open(container);
-  // Stories are written for a terminal some 80 columns wide. On a narrow
-  // screen (a phone held upright) the letters shrink, down to a size still
-  // legible, so that 72 columns fit and lines are not broken mid-word.
-  const FONT_SIZE = term.options.fontSize;
-  const MIN_FONT_SIZE = 9;
-  const WANTED_COLUMNS = 72;
-  const refit = () => {
+  // The font size art needs on this screen, or 0 for the reader's own.
+  let artSize = 0;
+
+  function setFontSize(size) {
+    if (term.options.fontSize !== size) term.options.fontSize = size;
     try {
-      const dims = fit.proposeDimensions();
-      if (dims && dims.cols > 0) {
-        const size = term.options.fontSize;
-        const columnsAtFullSize = dims.cols * size / FONT_SIZE;
-        const wanted = Math.max(MIN_FONT_SIZE, Math.min(FONT_SIZE,
-            Math.floor(FONT_SIZE * columnsAtFullSize / WANTED_COLUMNS)));
-        if (wanted !== size) term.options.fontSize = wanted;
-      }
       fit.fit();
     } catch (e) { /* hidden or not laid out yet */ }
+  }
+
+  // The screen's layout: prose wrapped at blanks, art kept whole (wrap.js),
+  // with the terminal's own count of the cells a character takes.
+  const unicode = term._core && term._core.unicodeService;
+  const cells = unicode && typeof unicode.wcwidth === 'function' ? (cp) => unicode.wcwidth(cp) : undefined;
+  const layout = {
+    write: (text) => term.write(text),
+    columns: () => term.cols,
+    rows: () => term.rows,
+    // Smaller letters until `columns` fit, as far as MIN_ART_SIZE allows.
+    widen(columns) {
+      let size = term.options.fontSize;
+      while (term.cols < columns && size > MIN_ART_SIZE) {
+        const guess = Math.floor(size * term.cols / columns * 2) / 2;
+        size = Math.max(MIN_ART_SIZE, Math.min(size - 0.5, guess));
+        setFontSize(size);
+      }
+      if (size !== readerSize()) artSize = size;
+      return term.cols;
+    },
+    reset: () => term.write('\x1b[0m\x1b[H\x1b[2J\x1b[3J'),
   };
-  refit();
-  window.addEventListener('resize', refit);
-  if (typeof ResizeObserver === 'function') new ResizeObserver(refit).observe(container);
+  let wrap = new WordWrap(layout, cells);
+
+  // The reader's size again (the window's width or the setting changed):
+  // the screen is laid out anew, art making room again if it needs it.
+  function refit() {
+    const cols = term.cols;
+    const size = term.options.fontSize;
+    artSize = 0;
+    setFontSize(readerSize());
+    if (term.cols !== cols || term.options.fontSize !== size) wrap.relayout();
+    term.scrollToBottom();
+  }
+  setFontSize(readerSize());
+
+  // The page is as tall as what is visible of it, so that the prompt stays
+  // above an on-screen keyboard; a reader who zooms in sees a part of the
+  // page, which keeps its height.
+  const viewport = window.visualViewport;
+  let lastWidth = container.clientWidth;
+  function followViewport() {
+    if (viewport) {
+      const visible = Math.min(window.innerHeight, viewport.height * viewport.scale);
+      document.body.style.height = `${Math.round(visible)}px`;
+    }
+    if (container.clientWidth !== lastWidth) {
+      lastWidth = container.clientWidth;
+      refit();
+    } else {
+      // Only the height: rows come and go, and the prompt stays in sight.
+      try {
+        fit.fit();
+      } catch (e) { /* not laid out yet */ }
+      term.scrollToBottom();
+    }
+  }
+  if (viewport) viewport.addEventListener('resize', followViewport);
+  window.addEventListener('resize', followViewport);
+  if (typeof ResizeObserver === 'function') new ResizeObserver(followViewport).observe(container);
+  followViewport();
+
+  // Tab and Shift-Tab leave the terminal for the page's controls, as in the
+  // rest of the page, instead of being typed: the keyboard is never trapped.
+  term.attachCustomKeyEventHandler((event) =>
+    !(event.key === 'Tab' && !event.ctrlKey && !event.altKey && !event.metaKey));
+
   // A tap or a click gives the terminal the keyboard (the on-screen one on a
   // touch screen).
   container.addEventListener('click', () => term.focus());
   container.addEventListener('touchend', () => term.focus());
   term.focus();
+
+  // ---- Settings ---------------------------------------------------------
+
+  const dialog = document.getElementById('settings');
+  const sizeShown = document.getElementById('size');
+  const smaller = document.getElementById('smaller');
+  const larger = document.getElementById('larger');
+  const instant = document.getElementById('instant');
+  const themeChoices = Array.from(document.querySelectorAll('input[name="theme"]'));
+
+  function applyTheme() {
+    document.documentElement.dataset.theme = theme();
+    term.options.theme = THEMES[theme()];
+    for (const choice of themeChoices) choice.checked = choice.value === theme();
+  }
+  function showSize() {
+    const size = readerSize();
+    sizeShown.textContent = `${size} px`;
+    const focused = document.activeElement;
+    smaller.disabled = size <= SIZES[0];
+    larger.disabled = size >= SIZES[SIZES.length - 1];
+    // A button that can do no more keeps no focus: the keyboard goes to the
+    // other one.
+    if (focused === smaller && smaller.disabled) larger.focus();
+    if (focused === larger && larger.disabled) smaller.focus();
+  }
+  function changeSize(step) {
+    const at = SIZES.indexOf(readerSize());
+    const next = SIZES[Math.max(0, Math.min(SIZES.length - 1, at + step))];
+    if (next === readerSize()) return;
+    settings.size = next;
+    storeSettings();
+    showSize();
+    refit();
+  }
+  applyTheme();
+  showSize();
+  instant.checked = settings.instant;
+  if (prefersLight && prefersLight.addEventListener) {
+    prefersLight.addEventListener('change', () => { if (!settings.theme) applyTheme(); });
+  }
+
+  document.getElementById('open-settings').addEventListener('click', () => {
+    if (typeof dialog.showModal === 'function') dialog.showModal(); else dialog.setAttribute('open', '');
+  });
+  document.getElementById('close-settings').addEventListener('click', () => dialog.close());
+  // Back to the story, where the player types.
+  dialog.addEventListener('close', () => term.focus());
+  smaller.addEventListener('click', () => changeSize(-1));
+  larger.addEventListener('click', () => changeSize(1));
+  for (const choice of themeChoices) {
+    choice.addEventListener('change', () => {
+      settings.theme = choice.value;
+      storeSettings();
+      applyTheme();
+    });
+  }
+  // From the next line typed on.
+  instant.addEventListener('change', () => {
+    settings.instant = instant.checked;
+    storeSettings();
+  });
+
+  // ---- The engine -------------------------------------------------------
 
   let host = null;
   let earlier = '';  // the transcripts of the runs before this one
@@ -53,9 +214,17 @@
   let decoder = new TextDecoder('utf-8');
 
   const screen = {
-    write(bytes) { term.write(decoder.decode(bytes, {stream: true})); },
-    color(attribute, sgr) { term.write(sgr); },
-    clear() { term.write('\x1b[H\x1b[2J\x1b[3J'); },
+    write(bytes, echoed) { wrap.write(decoder.decode(bytes, {stream: true}), echoed); },
+    color(attribute, sgr) { wrap.color(sgr); },
+    clear() {
+      // A new screen: the reader's size again, if art had made it smaller.
+      if (artSize !== 0) {
+        artSize = 0;
+        setFontSize(readerSize());
+      }
+      term.write('\x1b[H\x1b[2J\x1b[3J');
+      wrap.clear();
+    },
     line(text) {
       const p = document.createElement('p');
       p.textContent = text;
@@ -63,6 +232,7 @@
       while (region.childNodes.length > REGION_LINES) region.removeChild(region.firstChild);
     },
     waiting(purpose) { document.body.dataset.input = purpose || ''; },
+    typingEffect: () => !settings.instant,
   };
   const clock = {
     now: () => performance.now(),
@@ -87,6 +257,9 @@
   function start() {
     if (host) earlier += host.transcript + '\f';
     term.reset();
+    artSize = 0;
+    setFontSize(readerSize());
+    wrap = new WordWrap(layout, cells);
     decoder = new TextDecoder('utf-8');
     ended.textContent = '';
     again.hidden = true;

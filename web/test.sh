@@ -12,8 +12,23 @@ web_build=$2
 failed=0
 
 echo "== web build on the scenarios (Node harness)"
+# With the typing effect off too, against the native engine's trace.
+replay=()
+if [ -x "$build/ostrel-replay" ]; then
+  replay=(--replay "$build/ostrel-replay")
+else
+  echo "SKIPPED: the web build with the typing effect off: $build/ostrel-replay is not built"
+fi
 node --no-experimental-fetch "$src/web/harness.js" "$web_build/ostrel-engine.js" \
-  "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/ || failed=1
+  "${replay[@]}" "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/ || failed=1
+
+echo "== the page's word wrapping on xterm.js (Node)"
+# Installed again when the lock file has changed since (a new package).
+if [ ! -d "$src/web/node_modules/@xterm/xterm" ] ||
+   [ "$src/web/package-lock.json" -nt "$src/web/node_modules/.package-lock.json" ]; then
+  (cd "$src/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund) || exit 1
+fi
+node "$src/web/wrap_test.js" || failed=1
 
 echo "== saving and continuing in the web build (Node)"
 node --no-experimental-fetch "$src/web/save_seam_test.js" "$web_build/ostrel-engine.js" \
@@ -26,7 +41,8 @@ if [ -z "$chromium" ]; then
 elif [ ! -x "$build/ostrel-publish" ]; then
   echo "SKIPPED: the browser test: $build/ostrel-publish is not built"
 else
-  if [ ! -d "$src/web/node_modules/puppeteer-core" ]; then
+  if [ ! -d "$src/web/node_modules/puppeteer-core" ] ||
+     [ "$src/web/package-lock.json" -nt "$src/web/node_modules/.package-lock.json" ]; then
     (cd "$src/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund) || exit 1
   fi
   CHROMIUM=$chromium node "$src/web/browser_test.js" "$build/ostrel-publish" \

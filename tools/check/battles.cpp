@@ -135,8 +135,16 @@ void Checker::CheckBattle(const Section& section) {
     }
     if (section.played) {
       std::vector<Outcome> outcomes;
+      // Only a text with a block in a block needs to know which were played.
+      int blocks = 0;
+      for (int i = start; i < k && blocks < 2; ++i) blocks += script[i] == kw::kIf;
+      std::unordered_map<int, IfFate> fates;
+      fates_ = blocks >= 2 ? &fates : nullptr;
+      walk_bounded_ = false;
       Walk(s, start, label, true, parts_.edges ? &outcomes : nullptr);
       for (const Outcome& o : outcomes) returns = returns || (o.location == -1 && !o.ended);
+      if (fates_ != nullptr && !walk_bounded_) CheckNestedConditions(s, start, k);
+      fates_ = nullptr;
     }
   }
   if (returns) {

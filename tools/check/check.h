@@ -10,6 +10,7 @@
 //   conditions.cpp  conditions, items and the names they use
 //   battles.cpp     battles, animation sets and the animations file
 //   reach.cpp       reach from the start, and loops that ask nothing
+//   no_location.cpp a start that can end with no location to play
 //   graph.cpp       the map, as a Graphviz graph
 //   stats.cpp       the statistics
 //   report.cpp      printing findings
@@ -86,6 +87,10 @@ struct Replacement {
 // `code` is stable, for tools to act on; the message may be reworded. The
 // codes:
 //   missing-start        no start statement (error)
+//   byte-order-mark      a byte-order mark that hides the first line of the
+//                        script or the animations file (error)
+//   no-location          a start dialog or battle that can end with no
+//                        location set (error)
 //   extra-start          a start statement after the first one
 //   start-same-line      a start statement with the name on its own line
 //   duplicate-section    a header that stands a second time
@@ -99,15 +104,17 @@ struct Replacement {
 //   trailing-blank       a keyword line with blanks after it (warning; an
 //                        error where the engine then misses a parameter)
 //   leading-blank        a command or choice line with blanks before it,
-//                        shown as text
+//                        shown as text, or no answer
 //   wait-not-number      "/wait:" without a number
 //   count-line           a count line with text after its digits
 //   unknown-condition    the line after "/if:" is no condition (error)
-//   never-holds          a condition that cannot hold in its own section
+//   never-holds          a condition that cannot hold in its own section,
+//                        or inside a block whose condition it contradicts
 //   item-never-given     an item wanted that no "/add_to_inventory:" gives
 //   unchoosable-answer   a choice line that the prompt can never find
 //   duplicate-answer     a choice line that stands twice in its section
 //   text-after-choices   a text line right after an answer's choice lines
+//   text-after-prompt    a text line after "/get_input", never shown
 //   answer-runs-on       an answer without "/end", running into the next
 //   choice-as-text       a choice line reached by reading on, shown as text
 //   missing-end          a section or animation without "/end" (error)
@@ -222,6 +229,9 @@ struct StoryMap {
   // What: the choice line; in file order. Answers on consecutive lines
   // lead to the same block.
   std::vector<Target> answers;
+  // What: the choice line; those no word can choose (a blank in them, or
+  // none after ">>"). In file order.
+  std::vector<Target> unchoosable;
   std::vector<Target> blocks;   // what: the condition line
   std::vector<Target> items;    // what: the item given
   std::vector<TextRun> texts;   // the lines that can be shown

@@ -74,18 +74,24 @@ class Checker {
     bool holds = true;   // false for the "Not" forms
     std::string header;  // the section's whole header, or the item's name
     long long count = 1;  // kHeld: at least this many
+    int line = -1;        // the condition line, as an index
+    size_t after_items = 0;  // how many of the path's items came before it
   };
   // How one path through a section ends, and what it leaves pending.
   struct Outcome {
     std::vector<Literal> literals;
-    // Items given ("+" and the name) or taken ("-" and the name) on the way.
+    // Items given ("+" and the name) or taken ("-" and the name) on the way,
+    // and how many of each.
     std::vector<std::string> items;
+    std::vector<long long> counts;
     int location = -1;  // the section set by "/change_location:", -1 none,
     int dialog = -1;    // kMissing when the name has no section
+    int battle_to = -1;  // likewise, the battle set by "/change_battle:"
     bool battle = false;
     bool asked = false;     // reached "/get_input"
     bool ended = false;     // "/end_game"
     bool broken = false;    // ran into the next section: already an error
+    bool unknown = false;   // stands for the paths past the walk's bound
   };
   static constexpr int kMissing = -2;
 
@@ -93,6 +99,9 @@ class Checker {
   void Run();
 
   /* story.cpp */
+  // Reports a byte-order mark that hides the first line of the script or of
+  // the animations file from the engine.
+  void CheckByteOrderMarks();
   void Report(StoryFile file, int index, int start, int end, Severity severity,
               const char* code, std::string message);
   void ReportLine(StoryFile file, int index, Severity severity, const char* code,
@@ -118,6 +127,13 @@ class Checker {
   // ends. `label` names the answers that lead here.
   void Walk(int section, int start, const std::string& label, bool result_text,
             std::vector<Outcome>* outcomes);
+  // The answers of a section the prompt can find, in groups of consecutive
+  // choice lines: the first choice line and the words ("north / n"); a
+  // group of answers that can never be chosen has no words.
+  std::vector<std::pair<int, std::string>> AnswerGroups(const Section& section) const;
+  // Per line of `section`, from its header: whether it stands inside a
+  // block, "/if:" to "/end_if", of the walk made last. Empty when none does.
+  std::vector<bool> BlockLines(const Section& section) const;
 
   /* conditions.cpp */
   // The condition at line `index` (the line after "/if:"): its literal, and
@@ -142,6 +158,13 @@ class Checker {
   // `more` too.
   static bool Consistent(const std::vector<Literal>& literals,
                          const std::vector<std::string>& items, const Literal& more);
+  // The condition as the story writes it: "'BattleWon:' |battle=Troll",
+  // "'HasInInventory:' 3 'Coin'".
+  static std::string Describe(const Literal& literal);
+  // Warns of each block in lines [first, end) of `section` nested in a block
+  // whose condition it contradicts, where no path the walks followed plays
+  // it (`fates`).
+  void CheckNestedConditions(int section, int first, int end);
 
   /* battles.cpp */
   void CheckBattle(const Section& section);
@@ -157,6 +180,11 @@ class Checker {
   /* reach.cpp */
   void CheckReach();
   void CheckLoops();
+
+  /* no_location.cpp */
+  // A story that starts with a dialog or a battle and can end it with no
+  // location set: an error at the start statement.
+  void CheckNoLocation();
 
   // The names of the sections of a kind, for suggestions; made when first
   // needed.
@@ -198,6 +226,24 @@ class Checker {
   // that run on into each other would otherwise read a long section over
   // and over.
   long walk_budget_ = 0;
+  // What the walks of the section being checked found of each "/if:", by
+  // its index: whether a path reached it, and whether one played its block.
+  struct IfFate {
+    bool reached = false;
+    bool taken = false;
+    bool fixed = false;  // a condition on the section itself
+    bool known = false;
+  };
+  std::unordered_map<int, IfFate>* fates_ = nullptr;
+  bool walk_bounded_ = false;  // a walk left paths unfollowed
+  // The walk being made starts at an answer that stands in a block.
+  bool under_condition_ = false;
+  // Walks made again after the check: they add no edges and no links.
+  bool quiet_walk_ = false;
+  // The start statement: its index, and where it leads.
+  int start_line_ = -1;
+  Kind start_kind_ = kLocation;
+  int start_target_ = -1;
   std::unordered_map<int, int> match_;
   // Items wanted, checked when the whole story is read, and the items given.
   struct ItemUse {

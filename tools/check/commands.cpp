@@ -17,6 +17,22 @@ std::vector<std::string> CommandWords() {
 
 bool IsChoice(std::string_view text) { return StartsWith(text, kw::kChoiceMark); }
 
+// Adds the choice line `i` to the groups of answers on consecutive lines,
+// which lead to the same block; an answer that can never be chosen (or is
+// chosen at an earlier line) still ends the group before it.
+void Group(int i, std::string_view word, bool follows, bool chosen_here,
+           std::vector<std::pair<int, std::string>>* groups) {
+  if (chosen_here) {
+    if (!follows || groups->empty() || groups->back().second.empty()) {
+      groups->emplace_back(i, std::string(word));
+    } else {
+      groups->back().second += " / " + std::string(word);
+    }
+  } else if (!follows) {
+    groups->emplace_back(i, "");
+  }
+}
+
 }  // namespace
 
 void Checker::ShownLine(StoryFile file, int index) {
@@ -121,7 +137,7 @@ void Checker::CheckPlayedSection(const Section& section) {
   targets_.clear();
   // Every answer line of the section can be found by a prompt in it.
   std::unordered_map<std::string_view, int> answers;
-  std::vector<std::pair<int, std::string>> groups;  // first line after the choices, label
+  std::vector<std::pair<int, std::string>> groups;  // first choice line, words
   bool has_choice = false;
   for (int i = section.first + 1; i < section.end; ++i) {
     std::string_view text = script[i];
@@ -129,7 +145,9 @@ void Checker::CheckPlayedSection(const Section& section) {
     has_choice = true;
     std::string_view word = text.substr(2);
     bool follows = i > section.first + 1 && IsChoice(script[i - 1]);
+    bool chosen_here = false;
     bool blank = std::any_of(word.begin(), word.end(), [](char c) { return c == ' ' || c == '\t'; });
+    if ((word.empty() || blank) && parts_.map) out_->map.unchoosable.push_back(out_->map.Add(0, i + 1, text));
     if (word.empty()) {
       ReportLine(StoryFile::kScript, i, Severity::kWarning, "unchoosable-answer",
                  "a bare '>>' can never be chosen");
@@ -152,17 +170,10 @@ void Checker::CheckPlayedSection(const Section& section) {
                      " too; only that first one is ever chosen");
     } else {
       answers[word] = i;
+      chosen_here = true;
       if (parts_.map) out_->map.answers.push_back(out_->map.Add(0, i + 1, text));
-      // Answers on consecutive lines lead to the same block.
-      if (!follows || groups.empty() || groups.back().second.empty()) {
-        groups.emplace_back(i, std::string(word));
-      } else {
-        groups.back().second += " / " + std::string(word);
-      }
-      continue;
     }
-    // An answer that can never be chosen still ends the group before it.
-    if (!follows) groups.emplace_back(i, "");
+    Group(i, word, follows, chosen_here, &groups);
   }
 
   // Follow the lines as the engine plays them: `open` while reading on can
@@ -170,6 +181,8 @@ void Checker::CheckPlayedSection(const Section& section) {
   // false condition skips.
   bool open = true;
   bool in_answer = false;
+  bool after_prompt = false;  // closed by "/get_input", and no answer yet
+  bool nested = false;        // a block stands inside another
   int run_start = section.first;
   std::vector<int> if_lines;
   std::vector<bool> open_before_if;
@@ -179,6 +192,7 @@ void Checker::CheckPlayedSection(const Section& section) {
     std::string_view text = script[i];
     bool is_choice = IsChoice(text);
     if (text == kw::kIf) {
+      nested = nested || !if_lines.empty();
       if_lines.push_back(i);
       open_before_if.push_back(open);
       Command(StoryFile::kScript, &i, s);
@@ -198,6 +212,7 @@ void Checker::CheckPlayedSection(const Section& section) {
     if (!open) {
       if (is_choice) {
         // A chosen answer: its choice lines, then the command that runs.
+        after_prompt = false;
         run_start = i;
         while (i < section.end && IsChoice(script[i])) ++i;
         open = true;
@@ -210,7 +225,23 @@ void Checker::CheckPlayedSection(const Section& section) {
           ++i;
         }
       } else {
-        ++i;  // after "/end": reached by no reading, a place for notes
+        // Reached by no reading: after "/end" a place for notes, but the
+        // lines right after "/get_input" were meant to be shown.
+        size_t start = text.find_first_not_of(" \t");
+        if (start != 0 && start != std::string_view::npos && IsChoice(text.substr(start)) &&
+            text.size() > start + 2) {
+          Report(StoryFile::kScript, i, 0, static_cast<int>(start), Severity::kWarning, "leading-blank",
+                 "'" + std::string(text) + "' begins with a blank: it is no answer, so the prompt never finds "
+                 "it and the lines after it are never played");
+          out_->findings.back().fix = Replacement{out_->findings.back().where, ""};
+        } else if (after_prompt && !text.empty() && text[0] != '/') {
+          ReportLine(StoryFile::kScript, i, Severity::kWarning, "text-after-prompt",
+                     "this line stands after '/get_input' and is never shown: the prompt goes straight to "
+                     "the answer chosen; put it before '/get_input'");
+          ShownLine(StoryFile::kScript, i);  // meant to be shown: the explorer finds it never is
+        }
+        if (!text.empty() && text[0] == '/') after_prompt = false;
+        ++i;
       }
       continue;
     }
@@ -226,6 +257,7 @@ void Checker::CheckPlayedSection(const Section& section) {
     if (text == kw::kEnd || text == kw::kGetInput) {
       // "/end" ends the reading; the prompt always jumps to an answer.
       if (text == kw::kGetInput && get_input < 0) get_input = i;
+      after_prompt = text == kw::kGetInput;
       open = false;
       in_answer = false;
       ++i;
@@ -262,6 +294,9 @@ void Checker::CheckPlayedSection(const Section& section) {
   // The paths: from the header, and from each answer the prompt can find.
   if (!section.played) return;
   walk_budget_ = 16L * (section.end - section.first) + 1000;
+  std::unordered_map<int, IfFate> fates;
+  fates_ = nested ? &fates : nullptr;
+  walk_bounded_ = false;
   std::vector<Outcome> outcomes;
   Walk(s, section.first + 1, "", false, &outcomes);
   // The loop check needs only the paths that ask nothing.
@@ -273,14 +308,27 @@ void Checker::CheckPlayedSection(const Section& section) {
     }
   }
   if (!parts_.edges) outcomes.clear();
+  // Which answers stand in a block: looked up block by block, unless a
+  // section has very many of both.
+  std::vector<bool> in_block;
+  if (match_.size() * groups.size() > 4096) in_block = BlockLines(section);
   for (const auto& group : groups) {
     if (group.second.empty()) continue;
     int k = group.first;
+    if (!in_block.empty()) {
+      under_condition_ = in_block[static_cast<size_t>(k - section.first)];
+    } else {
+      under_condition_ = std::any_of(match_.begin(), match_.end(),
+                                     [k](const std::pair<const int, int>& b) { return b.first < k && k < b.second; });
+    }
     while (k < section.end && IsChoice(script[k])) ++k;
     // The line after the choices is run as a command, or passed over.
     if (k < section.end && (script[k].empty() || script[k][0] != '/')) ++k;
     Walk(s, k, group.second, false, parts_.edges ? &outcomes : nullptr);
+    under_condition_ = false;
   }
+  if (nested && !walk_bounded_) CheckNestedConditions(s, section.first + 1, section.end);
+  fates_ = nullptr;
   if (section.kind == kDialog && parts_.edges) {
     for (const Outcome& o : outcomes) {
       if (o.location == -1 && o.dialog == -1 && !o.ended && !o.broken) {
@@ -296,6 +344,40 @@ void Checker::CheckPlayedSection(const Section& section) {
 }
 
 /* ==== Paths ============================================================= */
+
+std::vector<std::pair<int, std::string>> Checker::AnswerGroups(const Section& section) const {
+  const LineTable& script = Lines(StoryFile::kScript);
+  std::vector<std::pair<int, std::string>> groups;
+  std::unordered_map<std::string_view, int> answers;
+  for (int i = section.first + 1; i < section.end; ++i) {
+    std::string_view text = script[i];
+    if (!IsChoice(text)) continue;
+    std::string_view word = text.substr(2);
+    bool follows = i > section.first + 1 && IsChoice(script[i - 1]);
+    bool blank = std::any_of(word.begin(), word.end(), [](char c) { return c == ' ' || c == '\t'; });
+    Group(i, word, follows, !word.empty() && !blank && answers.emplace(word, i).second, &groups);
+  }
+  return groups;
+}
+
+std::vector<bool> Checker::BlockLines(const Section& section) const {
+  // From the blocks the walks matched, "/if:" to "/end_if": empty when the
+  // section has none.
+  std::vector<bool> inside;
+  if (match_section_ != static_cast<int>(&section - sections_.data()) || match_.empty()) return inside;
+  std::vector<int> depth(static_cast<size_t>(section.end - section.first + 1), 0);
+  for (const auto& block : match_) {
+    ++depth[static_cast<size_t>(block.first + 1 - section.first)];
+    --depth[static_cast<size_t>(block.second - section.first)];
+  }
+  inside.resize(depth.size());
+  int open = 0;
+  for (size_t k = 0; k < depth.size(); ++k) {
+    open += depth[k];
+    inside[k] = open > 0;
+  }
+  return inside;
+}
 
 void Checker::Walk(int s, int start, const std::string& label, bool result_text,
                    std::vector<Outcome>* outcomes) {
@@ -331,7 +413,7 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
     if (outcomes != nullptr) outcomes->push_back(std::move(o));
   };
   auto edge_for = [&](int i, StoryEdge::Kind kind, std::string to) {
-    if (!parts_.edges) return;
+    if (!parts_.edges || quiet_walk_) return;
     auto it = edge_at_.find(i);
     if (it == edge_at_.end()) {
       StoryEdge edge;
@@ -347,6 +429,8 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
     if (!label.empty() && edge.label.find(label) == std::string::npos) {
       edge.label += (edge.label.empty() ? "" : " / ") + label;
     }
+    // An answer that stands in a block is chosen under its condition too.
+    edge.conditional = edge.conditional || under_condition_;
     for (const Outcome& o : active) edge.conditional = edge.conditional || !o.literals.empty();
   };
 
@@ -383,11 +467,13 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
       Literal literal;
       int next = i + 2;
       bool known = ParseCondition(StoryFile::kScript, i + 1, &literal, &next);
+      literal.line = i + 1;
       // The section being played is recorded before its first line: that it
       // was visited or played always holds inside it.
       bool fixed = known && (literal.kind == Literal::kVisited || literal.kind == Literal::kPlayed) &&
                    literal.header == section.header;
       auto match = match_.find(i);
+      const bool reached = !active.empty();
       std::vector<Outcome> taken;
       for (Outcome& o : active) {
         if (match == match_.end()) {
@@ -405,6 +491,7 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
             if (!literal.holds) waiting[match->second].push_back(o);
           } else if (Consistent(o.literals, o.items, opposite)) {
             Outcome skipped = o;
+            opposite.after_items = o.items.size();
             skipped.literals.push_back(opposite);
             waiting[match->second].push_back(std::move(skipped));
           }
@@ -412,15 +499,24 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
         if (fixed) {
           if (literal.holds) taken.push_back(std::move(o));
         } else if (known && Consistent(o.literals, o.items, literal)) {
+          literal.after_items = o.items.size();
           o.literals.push_back(literal);
           taken.push_back(std::move(o));
         }
+      }
+      if (fates_ != nullptr && reached) {
+        IfFate& fate = (*fates_)[i];
+        fate.reached = true;
+        fate.taken = fate.taken || !taken.empty();
+        fate.fixed = fixed;
+        fate.known = known;
       }
       active = std::move(taken);
       size_t total = active.size();
       for (const auto& w : waiting) total += w.second.size();
       if (total > kMaxPaths) {
         overflow = true;
+        if (fates_ != nullptr) walk_bounded_ = true;
         active.resize(std::min(active.size(), size_t{1}));
         for (auto& w : waiting) w.second.resize(std::min(w.second.size(), size_t{1}));
       }
@@ -432,7 +528,7 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
       std::string to = prefix + std::string(script.At(i + 1));
       auto known = std::lower_bound(targets_.begin(), targets_.end(), std::make_pair(i + 1, -3));
       int target = known != targets_.end() && known->first == i + 1 ? known->second : Find(to);
-      if (target >= 0) links_.emplace_back(s, target);
+      if (target >= 0 && !quiet_walk_) links_.emplace_back(s, target);
       if (target < 0) target = kMissing;
       bool battle = text == kw::kChangeBattle;
       bool location = text == kw::kChangeLocation;
@@ -440,6 +536,7 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
       for (Outcome& o : active) {
         if (battle) {
           o.battle = true;
+          o.battle_to = target;
         } else if (location) {
           o.location = target;
         } else {
@@ -451,7 +548,11 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
       int name_index = 0;
       int next = ParseItem(StoryFile::kScript, i + 1, &name_index);
       std::string name = (text == kw::kAddToInventory ? "+" : "-") + std::string(script.At(name_index));
-      for (Outcome& o : active) o.items.push_back(name);
+      long long count = name_index != i + 1 ? NumberOf(script.At(i + 1)) : 1;
+      for (Outcome& o : active) {
+        o.items.push_back(name);
+        o.counts.push_back(count);
+      }
       i = next;
     } else if (text == kw::kWait) {
       i += 2;
@@ -474,6 +575,8 @@ void Checker::Walk(int s, int start, const std::string& label, bool result_text,
   if (overflow) {
     Outcome unknown;
     unknown.asked = true;
+    unknown.unknown = true;
     finish(std::move(unknown));
   }
+  if (walk_budget_ <= 0 && fates_ != nullptr) walk_bounded_ = true;
 }

@@ -96,7 +96,13 @@ bool Checker::ParseCondition(StoryFile file, int index, Literal* literal, int* n
 bool Checker::Consistent(const std::vector<Literal>& literals, const std::vector<std::string>& items,
                          const Literal& more) {
   for (const Literal& l : literals) {
-    if (l.kind != more.kind || l.header != more.header || l.holds == more.holds) continue;
+    if (l.header != more.header) continue;
+    // A battle won has been fought.
+    for (const Literal* won : {&l, &more}) {
+      const Literal* other = won == &l ? &more : &l;
+      if (won->kind == Literal::kWon && won->holds && other->kind == Literal::kFought && !other->holds) return false;
+    }
+    if (l.kind != more.kind || l.holds == more.holds) continue;
     if (l.kind != Literal::kHeld) return false;
     // Held at least `a` and fewer than `b`: never when a >= b, unless the
     // path gave or took the item between the two.
@@ -107,6 +113,74 @@ bool Checker::Consistent(const std::vector<Literal>& literals, const std::vector
     if (!touched && held.count >= short_of.count) return false;
   }
   return true;
+}
+
+std::string Checker::Describe(const Literal& literal) {
+  static const char* const kWords[5][2] = {{"LocationNotVisited:", "LocationVisited:"},
+                                           {"DialogNotPlayed:", "DialogPlayed:"},
+                                           {"BattleNotWon:", "BattleWon:"},
+                                           {"BattleNotFought:", "BattleFought:"},
+                                           {"HasNotInInventory:", "HasInInventory:"}};
+  std::string text = std::string("'") + kWords[literal.kind][literal.holds ? 1 : 0] + "' ";
+  if (literal.kind == Literal::kHeld) {
+    return text + (literal.count != 1 ? std::to_string(literal.count) + " " : std::string()) + "'" +
+           literal.header + "'";
+  }
+  return text + literal.header;
+}
+
+void Checker::CheckNestedConditions(int section, int first, int end) {
+  // A block inside another is played only when both conditions hold, and
+  // its own is tested with nothing recorded between them but the items
+  // given and taken on the way.
+  const LineTable& script = Lines(StoryFile::kScript);
+  std::string_view header = sections_[static_cast<size_t>(section)].header;
+  struct Open {
+    Literal literal;
+    bool usable;                     // known, and no condition on the section itself
+    std::vector<std::string> items;  // given or taken since it was opened
+  };
+  std::vector<Open> open;
+  for (int i = first; i < end;) {
+    std::string_view text = script[i];
+    if (text == kw::kIf) {
+      Literal literal;
+      int next = i + 2;
+      bool known = ParseCondition(StoryFile::kScript, i + 1, &literal, &next);
+      bool fixed = known && (literal.kind == Literal::kVisited || literal.kind == Literal::kPlayed) &&
+                   literal.header == header;
+      auto fate = fates_->find(i);
+      // The walks are the judge: an answer that stands in the outer block
+      // can be chosen from a prompt outside it, and then the inner block
+      // plays.
+      bool never = fate != fates_->end() && fate->second.reached && !fate->second.taken;
+      for (const Open& outer : open) {
+        if (!known || fixed || !never) break;
+        if (!outer.usable || Consistent({outer.literal}, outer.items, literal)) continue;
+        ReportLine(StoryFile::kScript, i + 1, Severity::kWarning, "never-holds",
+                   Describe(literal) + " never holds here: it stands in the block of " + Describe(outer.literal) +
+                       ", at line " + std::to_string(outer.literal.line + 1) + ", and the two never hold together");
+        break;
+      }
+      literal.line = i + 1;
+      open.push_back(Open{literal, known && !fixed, {}});
+      i = next;
+    } else if (text == kw::kEndIf) {
+      if (!open.empty()) open.pop_back();
+      ++i;
+    } else if (text == kw::kAddToInventory || text == kw::kTakeFromInventory) {
+      int name_index = 0;
+      int next = ParseItem(StoryFile::kScript, i + 1, &name_index);
+      std::string name = (text == kw::kAddToInventory ? "+" : "-") + std::string(script.At(name_index));
+      for (Open& outer : open) outer.items.push_back(name);
+      i = next;
+    } else if (text == kw::kWait || text == kw::kChangeLocation || text == kw::kChangeDialog ||
+               text == kw::kChangeBattle) {
+      i += 2;
+    } else {
+      ++i;
+    }
+  }
 }
 
 int Checker::UseCondition(StoryFile file, int index, int section) {

@@ -173,19 +173,9 @@ void Checker::CheckLoops() {
   // The conditions under which a cycle goes round, as the story writes
   // them: "when 'BattleWon:' |battle=Troll holds".
   auto when = [](const std::vector<Literal>& literals) -> std::string {
-    static const char* const kWords[5][2] = {{"LocationNotVisited:", "LocationVisited:"},
-                                             {"DialogNotPlayed:", "DialogPlayed:"},
-                                             {"BattleNotWon:", "BattleWon:"},
-                                             {"BattleNotFought:", "BattleFought:"},
-                                             {"HasNotInInventory:", "HasInInventory:"}};
     std::vector<std::string> parts;
     for (const Literal& l : literals) {
-      std::string text = std::string("'") + kWords[l.kind][l.holds ? 1 : 0] + "' ";
-      if (l.kind == Literal::kHeld) {
-        text += (l.count != 1 ? std::to_string(l.count) + " " : std::string()) + "'" + l.header + "'";
-      } else {
-        text += l.header;
-      }
+      std::string text = Describe(l);
       if (std::find(parts.begin(), parts.end(), text) == parts.end()) parts.push_back(text);
     }
     if (parts.empty()) return "";

@@ -231,6 +231,27 @@ const SectionEntry* StoryIndex::Find(SectionKind kind, const std::string& name) 
 
 /* ==== Sections and the start statement ================================== */
 
+void Checker::CheckByteOrderMarks() {
+  // Some editors write the bytes EF BB BF at the start of a UTF-8 file. The
+  // engine reads them as part of the first line, which then begins with
+  // them and not with "|".
+  static const char kMark[] = "\xEF\xBB\xBF";
+  for (StoryFile file : {StoryFile::kScript, StoryFile::kAnimations}) {
+    const LineTable& lines = Lines(file);
+    if (lines.size() == 0 || !StartsWith(lines[0], kMark)) continue;
+    std::string_view rest = lines[0].substr(3);
+    if (rest.empty() || rest[0] != '|') continue;
+    std::string what = file == StoryFile::kAnimations ? "the header '" + std::string(rest) + "'"
+                       : rest == kw::kStartLocation || rest == kw::kStartDialog || rest == kw::kStartBattle
+                           ? "the start statement '" + std::string(rest) + "'"
+                           : "the header '" + std::string(rest) + "'";
+    Report(file, 0, 0, 3, Severity::kError, "byte-order-mark",
+           "the file begins with a byte-order mark (the bytes EF BB BF, invisible in most editors), so the "
+           "engine does not take this line for " + what + "; save the file without it");
+    out_->findings.back().fix = Replacement{out_->findings.back().where, ""};
+  }
+}
+
 Checker::Checker(const StorySources& sources, const CheckParts& parts, StoryCheck* out)
     : sources_(sources), parts_(parts), out_(out) {
   for (int f = 0; f < kStoryFileCount; ++f) {
@@ -424,12 +445,15 @@ void Checker::CheckStart() {
           continue;
         }
         first = i;
+        start_line_ = i;
+        start_kind_ = kinds[k];
         UseName(StoryFile::kScript, i + 1, kinds[k], false, nullptr);
         std::string to = statements[k] == kw::kStartLocation ? kw::kLocationPrefix
                          : statements[k] == kw::kStartDialog ? kw::kDialogPrefix
                                                              : kw::kBattlePrefix;
         to += std::string(script.At(i + 1));
         int target = Find(to);
+        start_target_ = target >= 0 ? target : kMissing;
         if (target >= 0) links_.emplace_back(-1, target);
         if (!parts_.edges) continue;
         StoryEdge edge;
@@ -458,6 +482,7 @@ void Checker::CheckStart() {
 }
 
 void Checker::Run() {
+  CheckByteOrderMarks();
   FindSections();
   CheckStart();
   IndexAnimations();
@@ -473,6 +498,7 @@ void Checker::Run() {
   CheckItems();
   CheckReach();
   CheckLoops();
+  CheckNoLocation();
   std::stable_sort(out_->findings.begin(), out_->findings.end(),
                    [](const Finding& a, const Finding& b) {
                      if (a.where.file != b.where.file) return a.where.file < b.where.file;

@@ -190,6 +190,12 @@ int Explore(const ExploreOptions& options) {
       findings.push_back({t.file, t.line, t.line, "answer '" + std::string(map.What(t)) + "' never taken"});
     }
   }
+  for (const StoryMap::Target& t : map.unchoosable) {
+    if (!unseen(t.file, t.line)) {
+      findings.push_back({t.file, t.line, t.line,
+                          "answer '" + std::string(map.What(t)) + "' never taken (no single word can choose it)"});
+    }
+  }
   for (const StoryMap::Target& t : map.blocks) {
     if (unseen(t.file, t.line)) continue;
     bool played = coverage.played.count({t.file, t.line}) != 0;

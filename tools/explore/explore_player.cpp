@@ -69,6 +69,8 @@ void TermSetColor(int attribute) {
 
 void TermClearScreen() {}
 void TermSleep(int) {}
+// The explorer never waits: a dialog's line is written at once.
+bool TermTypingEffect() { return false; }
 
 bool TermWaitKey() {
   CurrentRun().walkthrough += 'k';

@@ -1,6 +1,11 @@
 // LanguageServer: the handlers of ostrel-lsp. Messages come in as JSON texts
 // and the messages to send go out the same way, so the handlers run without
-// a process or a stream.
+// a process or a stream. Its members stand in one file per concern:
+//   server.cpp         reading messages and handing each to its handler
+//   documents.cpp      open documents, their stories and the diagnostics
+//   navigation.cpp     definition, references, rename and the outline
+//   completion.cpp     completion
+//   hover_actions.cpp  hover and quick fixes
 #ifndef TOOLS_LSP_SERVER_H_
 #define TOOLS_LSP_SERVER_H_
 

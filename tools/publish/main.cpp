@@ -2,7 +2,8 @@
 // template that `make web` builds. The story is checked first, as
 // ostrel-check does, and a story with errors is refused unless --force.
 //
-//   ostrel-publish [-o FILE] [--title TEXT] [--force] [--template FILE] DIR
+//   ostrel-publish [-o FILE] [--title TEXT] [--lang CODE] [--force] [--template FILE] DIR
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,8 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "check/check.h"
 #include "keywords.h"
@@ -24,15 +27,18 @@ namespace {
 const ToolOption kOptions[] = {
     {"-o FILE", "write the page to FILE (default: DIR's name with .html)"},
     {"--title TEXT", "the page's title (default: DIR's name)"},
+    {"--lang CODE", "the story's language, a tag such as en, fr or pt-BR\n"
+                    "(default: en)"},
     {"--force", "publish a story that has errors"},
     {"--template FILE", "the page template (default: ostrel-page.html, which\n"
                         "`make web` builds, beside this program or installed)"},
     {nullptr, nullptr}};
 const ToolUsage kUsage = {
-    "ostrel-publish", "[-o FILE] [--title TEXT] [--force] [--template FILE] DIR",
+    "ostrel-publish", "[-o FILE] [--title TEXT] [--lang CODE] [--force] [--template FILE] DIR",
     "Writes the story in DIR as one web page that plays it, after checking the\n"
     "story as ostrel-check does: a story with errors is not published.\n",
     kOptions};
+const char kLangMarker[] = "@OSTREL_LANG@";
 const char kTitleMarker[] = "@OSTREL_TITLE@";
 const char kStoryMarker[] = "@OSTREL_STORY@";
 
@@ -95,6 +101,58 @@ std::string EscapeHtml(const std::string& text) {
   return out;
 }
 
+// True for a language tag of the shape BCP 47 gives them: subtags of one
+// to eight letters and digits joined by '-', the first of letters alone
+// (en, fr-CA, zh-Hant-TW, x-klingon). Nothing else can reach the page's
+// <html lang>.
+bool IsLanguageTag(const std::string& tag) {
+  size_t start = 0;
+  for (bool first = true;; first = false) {
+    size_t end = tag.find('-', start);
+    if (end == std::string::npos) end = tag.size();
+    if (end == start || end - start > 8) return false;
+    for (size_t i = start; i < end; ++i) {
+      char c = tag[i];
+      bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+      bool digit = c >= '0' && c <= '9';
+      if (!letter && !(digit && !first)) return false;
+    }
+    if (end == tag.size()) return true;
+    start = end + 1;
+  }
+}
+
+// Fills in the template: each marker must stand in it exactly once. The
+// values are put in as they are, in one pass, so that a value that holds
+// a marker stays as it is.
+bool FillTemplate(const std::string& page,
+                  const std::vector<std::pair<std::string, std::string>>& values,
+                  std::string* result) {
+  std::vector<std::pair<size_t, size_t>> at;  // where each marker stands, its index
+  size_t size = page.size();
+  for (size_t i = 0; i < values.size(); ++i) {
+    const std::string& marker = values[i].first;
+    size_t found = page.find(marker);
+    if (found == std::string::npos || page.find(marker, found + 1) != std::string::npos) {
+      return false;
+    }
+    at.emplace_back(found, i);
+    size += values[i].second.size();
+  }
+  std::sort(at.begin(), at.end());
+  result->clear();
+  result->reserve(size);
+  size_t from = 0;
+  for (const auto& [where, i] : at) {
+    if (where < from) return false;  // markers that overlap
+    result->append(page, from, where - from);
+    *result += values[i].second;
+    from = where + values[i].first.size();
+  }
+  result->append(page, from, std::string::npos);
+  return true;
+}
+
 // The template beside this program, where `make web` puts it, or where it
 // is installed.
 fs::path DefaultTemplate(const char* argv0) {
@@ -132,7 +190,7 @@ bool StoryJson(const fs::path& dir, std::string* json, std::string* err) {
 int main(int argc, char** argv) {
   EndOnUncaughtException("ostrel-publish", 2);
   if (int status = AnswerHelpOrVersion(kUsage, argc, argv); status >= 0) return status;
-  std::string out_path, title, template_path, dir;
+  std::string out_path, title, template_path, dir, lang = "en";
   bool force = false, have_title = false, have_dir = false, have_out = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -143,6 +201,14 @@ int main(int argc, char** argv) {
     } else if (arg == "--title" && has_value) {
       title = argv[++i];
       have_title = true;
+    } else if (arg == "--lang" && has_value) {
+      lang = argv[++i];
+      // The tag goes into the page as it is: nothing else may.
+      if (!IsLanguageTag(lang)) {
+        int status = UsageError(kUsage);
+        std::cerr << "ostrel-publish: --lang takes a language tag, such as en, fr or pt-BR\n";
+        return status;
+      }
     } else if (arg == "--template" && has_value) {
       template_path = argv[++i];
     } else if (arg == "--force") {
@@ -186,24 +252,13 @@ int main(int argc, char** argv) {
   if (!ReadFile(template_path, &page)) {
     return Fail("no page template at " + template_path + " (`make web` builds it)");
   }
-  size_t title_at = page.find(kTitleMarker);
-  size_t story_at = page.find(kStoryMarker);
-  if (title_at == std::string::npos || story_at == std::string::npos || story_at < title_at ||
-      page.find(kTitleMarker, title_at + 1) != std::string::npos ||
-      page.find(kStoryMarker, story_at + 1) != std::string::npos) {
-    return Fail(template_path + " is not a page template");
-  }
   std::string story;
   if (!StoryJson(story_dir, &story, &err)) return Fail(err);
-
   std::string result;
-  result.reserve(page.size() + story.size() + title.size() * 6);
-  result.append(page, 0, title_at);
-  result += EscapeHtml(title);
-  size_t after_title = title_at + std::strlen(kTitleMarker);
-  result.append(page, after_title, story_at - after_title);
-  result += story;
-  result.append(page, story_at + std::strlen(kStoryMarker), std::string::npos);
+  if (!FillTemplate(page, {{kLangMarker, lang}, {kTitleMarker, EscapeHtml(title)}, {kStoryMarker, story}},
+                    &result)) {
+    return Fail(template_path + " is not a page template of this version (`make web` builds it)");
+  }
 
   // A slip such as `-o script.ostrel` would overwrite the story it publishes.
   for (const char* name :

@@ -1,9 +1,9 @@
 // ostrel-replay: plays a story exactly as ostrel does with piped input, but
 // without waiting, for walkthroughs and tests; or plays a save of ostrel's.
 //
-//   ostrel-replay [--time SECONDS [--time-step SECONDS]] [--show-pauses] [--trace]
-//                 [DIR] < walkthrough
-//   ostrel-replay --journal FILE [--show-pauses] [--trace] [DIR]
+//   ostrel-replay [--time SECONDS [--time-step SECONDS]] [--show-pauses]
+//                 [--no-typing] [--trace] [DIR] < walkthrough
+//   ostrel-replay --journal FILE [--show-pauses] [--no-typing] [--trace] [DIR]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +24,7 @@ const ToolOption kOptions[] = {
     {"--time SECONDS", "fix the clock that seeds the computer's moves"},
     {"--time-step SECONDS", "move the clock on after each move drawn"},
     {"--show-pauses", "write each pause as [[sleep N]]"},
+    {"--no-typing", "show dialogs at once, as ostrel --no-typing does"},
     {"--trace", "also mark key waits, clear screens, colours, every word\n"
                 "and number read, and the exit status"},
     {"--journal FILE", "play the save FILE of ostrel (its answers and its clock)\n"
@@ -31,7 +32,8 @@ const ToolOption kOptions[] = {
     {nullptr, nullptr}};
 const ToolUsage kUsage = {
     "ostrel-replay",
-    "[--time SECONDS [--time-step SECONDS] | --journal FILE] [--show-pauses] [--trace] [DIR]",
+    "[--time SECONDS [--time-step SECONDS] | --journal FILE] [--show-pauses] [--no-typing] "
+    "[--trace] [DIR]",
     "Plays the story in DIR (the current directory by default) as ostrel does\n"
     "with piped input, reading the walkthrough from standard input, but without\n"
     "waiting. With --journal it plays a save of ostrel's instead, from the title\n"
@@ -71,6 +73,8 @@ int main(int argc, char** argv) {
       if (end == argv[i] || *end != '\0') return Usage();
     } else if (std::strcmp(argv[i], "--show-pauses") == 0) {
       Replay().show_pauses = true;
+    } else if (std::strcmp(argv[i], "--no-typing") == 0) {
+      Replay().typing_effect = false;
     } else if (std::strcmp(argv[i], "--trace") == 0) {
       Replay().trace = true;
     } else if (std::strcmp(argv[i], "--journal") == 0 && i + 1 < argc) {

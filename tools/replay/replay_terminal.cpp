@@ -82,6 +82,8 @@ void TermSleep(int ms) {
   }
 }
 
+bool TermTypingEffect() { return Replay().typing_effect; }
+
 bool TermReadKey(std::string* key) {
   TermFlush();
   char c;

@@ -20,6 +20,8 @@ struct ReplayOptions {
   bool discard_output = false;
   // Keep the output from standard output: it is added here (for the tests).
   std::string* capture = nullptr;
+  // Dialogs typed out letter by letter, as ostrel does unless --no-typing.
+  bool typing_effect = true;
 };
 
 // Starts a new run in this process: the player's input comes from `input`,
