@@ -38,10 +38,8 @@
 #include <emscripten.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
-#include <vector>
 
 #include "save_store.h"
 #include "terminal.h"
@@ -285,16 +283,11 @@ std::string StoreName() { return "in the page's storage"; }
 
 int OstrelMain(int argc, char** argv);
 
-int main(int argc, char** argv) {
-  // A saved game continues at once, as with --continue, unless the page
-  // says how the game starts.
-  std::vector<char*> arguments(argv, argv + argc);
-  bool said = false;
-  for (char* argument : arguments) {
-    said = said || std::strcmp(argument, "--continue") == 0 || std::strcmp(argument, "--new") == 0;
-  }
+int main() {
+  // The page has no command line (under Node, Emscripten would hand over
+  // the harness's own): a saved game continues at once, as with --continue.
+  char name[] = "ostrel";
   char option[] = "--continue";
-  if (!said) arguments.push_back(option);
-  arguments.push_back(nullptr);
-  TermEndRun(OstrelMain(static_cast<int>(arguments.size()) - 1, arguments.data()));
+  char* argv[] = {name, option, nullptr};
+  TermEndRun(OstrelMain(2, argv));
 }
