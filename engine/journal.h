@@ -62,7 +62,7 @@ namespace journal {
 
 constexpr std::uint8_t kFormatVersion = 1;
 
-// The kinds of record.  ORDER KINDS: kKindLetters in journal.cpp.
+// The kinds of record.  ORDER KINDS: IsRecordKind in journal.cpp.
 constexpr char kHeader = 'H';
 constexpr char kKey = 'K';
 constexpr char kWord = 'W';
