@@ -151,8 +151,6 @@ void Observe(char kind, const std::string& text) {
 void ShowScreen() {
   const journal::SavedScreen& screen = g.screen;
   if (screen.start_color() != kNormalColor) TermSetColor(screen.start_color());
-  // At a terminal the answers were shown as they were typed.
-  bool echoed = TermInteractive();
   for (const journal::SavedScreen::Piece& piece : screen.pieces()) {
     switch (piece.kind) {
       case journal::SavedScreen::Piece::kText:
@@ -162,10 +160,7 @@ void ShowScreen() {
         TermSetColor(piece.color);
         break;
       case journal::SavedScreen::Piece::kAnswer:
-        if (echoed) {
-          TermWrite(piece.text.data(), piece.text.size());
-          TermWrite("\n", 1);
-        }
+        TermShowAnswer(piece.text);
         break;
     }
   }

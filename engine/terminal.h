@@ -46,6 +46,11 @@ bool TermReadNumber(long long* value);
 // player is there to be asked.
 bool TermInteractive();
 
+// Shows an answer of a game being continued as it was shown when the player
+// typed it: the answer and a line end where what is typed is shown (at a
+// terminal, in the web page), nothing where it is not.
+void TermShowAnswer(const std::string& answer);
+
 // Waits for one key, as TermWaitKey does, and gives its bytes: an escape
 // sequence or a UTF-8 character whole, one byte when the input is no
 // terminal. Returns false at the end of input.

@@ -396,6 +396,11 @@ bool TermWaitKey() {
 }
 bool TermReadKey(std::string* key) { return Terminal().ReadKey(key); }
 bool TermInteractive() { return Terminal().Interactive(); }
+void TermShowAnswer(const std::string& answer) {
+  if (!Terminal().Interactive()) return;
+  TermWrite(answer.data(), answer.size());
+  TermWrite("\n", 1);
+}
 bool TermReadReady(TermRead what) { return Terminal().ReadReady(what); }
 bool TermReadWord(std::string* word) { return Terminal().ReadWord(word); }
 bool TermReadNumber(long long* value) { return Terminal().ReadNumber(value); }

@@ -31,6 +31,11 @@
 //                          for the player
 //   journalReplace(bytes)  put bytes in the save's place, in one change
 //   journalDiscard()       remove the save
+//   journalToPlay()        (optional) bytes of a journal that this run plays
+//                          from the title instead, showing all it shows and
+//                          each answer as typed, and stops where the journal
+//                          ends, as `ostrel-replay --journal` does; null for
+//                          a game as above
 // Each may throw or answer false (a promise of false) when storage fails:
 // the game then goes on without saving. In the page a saved game continues
 // at once, as `ostrel --continue` does: a clear screen, the screen as it
@@ -40,7 +45,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
 
+#include "journal.h"
+#include "save.h"
 #include "save_store.h"
 #include "terminal.h"
 #include "terminal_input.h"
@@ -76,6 +84,13 @@ EM_ASYNC_JS(int, HostJournalLoad, (), {
   } catch (e) {
     return -1;
   }
+});
+EM_JS(int, HostJournalToPlay, (), {
+  const host = Module.ostrelHost;
+  const bytes = host && typeof host.journalToPlay === 'function' ? host.journalToPlay() : null;
+  if (!bytes) return -1;
+  Module.ostrelJournal = new Uint8Array(bytes);
+  return Module.ostrelJournal.length;
 });
 EM_JS(void, HostJournalCopy, (char* data), {
   HEAPU8.set(Module.ostrelJournal, data);
@@ -238,6 +253,12 @@ bool TermWaitKey() {
 bool TermReadKey(std::string* key) { return Terminal().ReadKey(key); }
 // No question is asked in the page: a saved game continues by itself.
 bool TermInteractive() { return false; }
+// The page shows what the player types, as the line editor echoes it.
+void TermShowAnswer(const std::string& answer) {
+  Terminal().Flush();
+  HostWrite(answer.data(), answer.size(), 1);
+  HostWrite("\n", 1, 1);
+}
 bool TermReadReady(TermRead what) { return Terminal().ReadReady(what); }
 bool TermReadWord(std::string* word) { return Terminal().ReadWord(word); }
 bool TermReadNumber(long long* value) { return Terminal().ReadNumber(value); }
@@ -270,7 +291,12 @@ bool Call(const char* name, const std::string& bytes, std::string* err) {
 bool StoreAppend(const std::string& bytes, std::string* err) {
   return Call("journalAppend", bytes, err);
 }
-bool StoreSync(std::string* err) { return Call("journalSync", "", err); }
+// What the engine wrote before it waits is shown first: the page need not
+// wait for its storage to show the prompt.
+bool StoreSync(std::string* err) {
+  Terminal().Flush();
+  return Call("journalSync", "", err);
+}
 void StoreClose() {}
 bool StoreReplace(const std::string& bytes, std::string* err) {
   return Call("journalReplace", bytes, err);
@@ -283,7 +309,21 @@ std::string StoreName() { return "in the page's storage"; }
 
 int OstrelMain(int argc, char** argv);
 
+namespace {
+// The answers of a journal played, shown as the player typed them.
+void ShowPlayedAnswer(char kind, const std::string& text) {
+  if (kind == journal::kWord || kind == journal::kNumber) TermShowAnswer(text);
+}
+}  // namespace
+
 int main() {
+  int size = HostJournalToPlay();
+  if (size >= 0) {
+    std::string bytes(static_cast<size_t>(size), '\0');
+    if (size > 0) HostJournalCopy(&bytes[0]);
+    PlayJournalNextRun(std::move(bytes), StoreName());
+    ObserveJournalReads(ShowPlayedAnswer);
+  }
   // The page has no command line (under Node, Emscripten would hand over
   // the harness's own): a saved game continues at once, as with --continue.
   char name[] = "ostrel";

@@ -83,6 +83,7 @@ bool TermReadKey(std::string* key) {
 }
 
 bool TermInteractive() { return false; }
+void TermShowAnswer(const std::string&) {}
 bool TermReadReady(TermRead) { return true; }
 
 bool TermReadWord(std::string* word) {
