@@ -84,6 +84,16 @@ cp page.html bin/ostrel-page.html
 expect "defaults: the page named after the directory" test -f bytes255/bytes255.html
 expect "defaults: the directory's name as the title" has bytes255/bytes255.html "<title>bytes255</title>"
 
+# The name the story is published under, by which the page keeps its save:
+# its directory's, as a JSON string that cannot end the page's <script>.
+named=$'a "b" \\ <!-- c\td'
+mkdir "$named"
+cp "$story/script.ostrel" "$named/"
+run --template page.html -o named.html --title Other "$named"
+expect "the directory's name in the story" has named.html '{"name": "a \"b\" \\ \u003c!-- c\u0009d", "files": {'
+run --template page.html -o first.html "$story"
+expect "the name of a plain directory" has first.html '{"name": "first-story", "files": {'
+
 # A story with errors: refused with its diagnostics, or published by force.
 mkdir broken
 printf '|start_location:\nNowhere\n' > broken/script.ostrel

@@ -164,9 +164,34 @@ fs::path DefaultTemplate(const char* argv0) {
   return fs::exists(beside, ec) || !fs::exists(installed, ec) ? beside : installed;
 }
 
-// The story's files that exist, as JSON: {"files": {"NAME": "BASE64", ...}}.
-bool StoryJson(const fs::path& dir, std::string* json, std::string* err) {
-  *json = "{\"files\": {";
+// Text as a JSON string inside the page's <script> element: quotes,
+// backslashes, control characters and '<' (which could end the element or
+// open a comment there) escaped; every other byte as it is.
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || c == '<') {
+      static const char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// The story as JSON: the name it is published under (its directory's), by
+// which the page keeps its save, and the files that exist:
+// {"name": "NAME", "files": {"FILE": "BASE64", ...}}.
+bool StoryJson(const fs::path& dir, const std::string& name, std::string* json,
+               std::string* err) {
+  *json = "{\"name\": " + JsonString(name) + ", \"files\": {";
   bool first = true;
   for (const char* name :
        {kw::kScriptFile, kw::kAnimationsFile, kw::kTitleScreenFile, kw::kCreditsFile}) {
@@ -253,7 +278,7 @@ int main(int argc, char** argv) {
     return Fail("no page template at " + template_path + " (`make web` builds it)");
   }
   std::string story;
-  if (!StoryJson(story_dir, &story, &err)) return Fail(err);
+  if (!StoryJson(story_dir, name, &story, &err)) return Fail(err);
   std::string result;
   if (!FillTemplate(page, {{kLangMarker, lang}, {kTitleMarker, EscapeHtml(title)}, {kStoryMarker, story}},
                     &result)) {
