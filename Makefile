@@ -110,7 +110,7 @@ clean:
 WEB_BUILD ?= build-web
 WEB_TESTS ?= 1
 WEB_SOURCES = $(wildcard engine/*.cpp engine/*.h) web/build.sh web/make_page.js \
-  web/page.html web/page.js web/host.js web/wrap.js web/package-lock.json
+  web/page.html web/page.js web/host.js web/saves.js web/wrap.js web/package-lock.json
 .PHONY: web web-test
 
 web: $(WEB_BUILD)/ostrel-page.html $(BUILD)/CMakeCache.txt

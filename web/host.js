@@ -27,12 +27,22 @@ class OstrelHost {
     this.pending = '';  // the line being shown, not yet announced
     this.announced = 0;  // how much of `pending` was announced at a wait
     this.echoed = false;  // `pending` holds what the player is typing
+    this.stopped = false;
+  }
+
+  // The page has begun another run: this one shows nothing more, and its
+  // pauses and reads never end, so that nothing holds it and it is dropped
+  // whole.
+  stop() {
+    this.stopped = true;
+    this.waiter = null;
   }
 
   // ---- Input ----------------------------------------------------------
 
   // Queues what the player typed: a string (as UTF-8) or bytes.
   type(data) {
+    if (this.stopped) return;
     const bytes = typeof data === 'string' ? new TextEncoder().encode(data) : data;
     for (const b of bytes) this.queue.push(b);
     this.wake();
@@ -66,6 +76,7 @@ class OstrelHost {
   }
 
   nextByte(purpose) {
+    if (this.stopped) return new Promise(() => {});
     this.chain = false;
     // The engine asks the player: what it has shown of the line is complete.
     if (!this.echoed) this.announcePending();
@@ -75,7 +86,7 @@ class OstrelHost {
   }
 
   inputRead(kind, bytes) {
-    if (this.screen.inputRead) this.screen.inputRead(kind, bytes);
+    if (this.screen.inputRead && !this.stopped) this.screen.inputRead(kind, bytes);
   }
 
   // Asked by the engine before each line of a dialog.
@@ -84,6 +95,7 @@ class OstrelHost {
   // ---- Output ---------------------------------------------------------
 
   write(bytes, echoed) {
+    if (this.stopped) return;
     this.screen.write(bytes, echoed);
     if (echoed) this.echoed = true;
     const text = this.decoder.decode(bytes, {stream: true});
@@ -110,9 +122,10 @@ class OstrelHost {
     this.pending += text.slice(start);
   }
 
-  color(attribute, sgr) { this.screen.color(attribute, sgr); }
+  color(attribute, sgr) { if (!this.stopped) this.screen.color(attribute, sgr); }
 
   clear() {
+    if (this.stopped) return;
     this.announcePending();
     this.pending = '';
     this.announced = 0;
@@ -124,6 +137,7 @@ class OstrelHost {
   // Pauses that follow each other closely (the typing effect) are timed from
   // the last one's deadline, so that the time spent showing does not add up.
   sleep(ms) {
+    if (this.stopped) return new Promise(() => {});
     const now = this.clock.now();
     let base = now;
     if (this.chain && now >= this.deadline && now - this.deadline < 100) base = this.deadline;

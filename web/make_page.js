@@ -29,6 +29,7 @@ const parts = {
   FIT_JS: read(path.join(modules, 'addon-fit', 'lib', 'addon-fit.js')),
   ENGINE_JS: engine,
   HOST_JS: read(path.join(web, 'host.js')),
+  SAVES_JS: read(path.join(web, 'saves.js')),
   WRAP_JS: read(path.join(web, 'wrap.js')),
   PAGE_JS: read(path.join(web, 'page.js')),
 };

@@ -204,10 +204,71 @@
     storeSettings();
   });
 
+  // ---- The status line --------------------------------------------------
+
+  // Said once, politely: why progress is not kept, and what the engine told
+  // of the run (a story changed since its save).
+  const note = document.getElementById('note');
+  const UNKEPT = {
+    refused: 'Progress will not be kept: this browser does not let the page store it.',
+    full: 'Progress will not be kept: the browser\'s storage is full.',
+    elsewhere: 'Progress here is no longer kept: this story was opened in another tab or window.',
+  };
+  let unkept = '';
+  let told = [];
+  function showNote() {
+    note.textContent = [unkept, ...told].filter((text) => text !== '').join(' ');
+  }
+  // "ostrel: the story has changed ..." as a sentence.
+  function tellFromEngine(line) {
+    const text = line.replace(/^ostrel: /, '');
+    told.push(text.charAt(0).toUpperCase() + text.slice(1) + (/[.!?]$/.test(text) ? '' : '.'));
+    showNote();
+  }
+
+  // ---- The save ---------------------------------------------------------
+
+  // Kept under the name the story was published under: its directory's
+  // name and the page's title.
+  const keeper = new SaveKeeper(JSON.stringify([story.name || '', document.title]), (reason) => {
+    unkept = UNKEPT[reason];
+    showNote();
+  }, () => window.indexedDB);
+  const undo = document.getElementById('undo');
+
+  function showControls() {
+    const focused = document.activeElement === undo;
+    undo.disabled = keeper.undoCut() < 0;
+    // A button that can do nothing keeps no focus: back to the story.
+    if (focused && undo.disabled) term.focus();
+  }
+
+  // The engine's journal functions for the run of `thisHost`: a run the page
+  // has left behind (Undo, Start over) touches the save no more.
+  function journalFunctions(thisHost) {
+    const never = () => new Promise(() => {});
+    const live = () => host === thisHost;
+    const change = (done) => {
+      showControls();
+      return done;
+    };
+    return {
+      journalLoad: () => (live() ? keeper.load().then((bytes) => change(bytes)) : never()),
+      journalAppend: (bytes) => { if (live()) change(keeper.append(bytes)); },
+      journalSync: () => (live() ? keeper.sync() : never()),
+      journalReplace: (bytes) => (live() ? change(keeper.replace(bytes)) : never()),
+      journalDiscard: () => (live() ? change(keeper.discard()) : never()),
+    };
+  }
+
   // ---- The engine -------------------------------------------------------
 
   let host = null;
   let earlier = '';  // the transcripts of the runs before this one
+  // The journal the page's first run continued, for the transcript: the game
+  // before it, played again from the title when the transcript is saved.
+  let continued = null;
+  let firstRun = true;
   // The engine's bytes are decoded here, not by xterm.js: its decoder drops a
   // byte that is not UTF-8, where a terminal shows U+FFFD (as the saved
   // transcript does). Streaming keeps a character split between writes whole.
@@ -246,30 +307,11 @@
     return bytes;
   }
 
-  function onExit(status) {
-    host.finish();
-    document.body.dataset.input = 'ended';
-    ended.textContent = status === 0 ? 'The story has ended.' : 'The story has stopped at an error.';
-    again.hidden = false;
-    again.focus();
-  }
-
-  function start() {
-    if (host) earlier += host.transcript + '\f';
-    term.reset();
-    artSize = 0;
-    setFontSize(readerSize());
-    wrap = new WordWrap(layout, cells);
-    decoder = new TextDecoder('utf-8');
-    ended.textContent = '';
-    again.hidden = true;
-    host = new OstrelHost(screen, clock);
-    const thisHost = host;
-    term.focus();
-    createOstrel({
-      ostrelHost: host,
+  // Runs the engine for `runHost`; `options` adds to the module's.
+  function runEngine(runHost, options) {
+    return createOstrel(Object.assign({
+      ostrelHost: runHost,
       print: (text) => console.log(text),
-      printErr: (text) => console.error(text),
       quit: (status, toThrow) => { throw toThrow; },
       preRun: [(module) => {
         module.FS.mkdir('/story');
@@ -280,8 +322,50 @@
         }
         module.FS.chdir('/story');
       }],
+    }, options));
+  }
+
+  function onExit(status) {
+    host.finish();
+    document.body.dataset.input = 'ended';
+    ended.textContent = status === 0 ? 'The story has ended.' : 'The story has stopped at an error.';
+    again.hidden = false;
+    again.focus();
+  }
+
+  // A new run of the engine, which continues the save as the keeper holds
+  // it (none: the story from its title). The run before it is left behind.
+  function start() {
+    if (host) {
+      earlier += host.transcript + '\f';
+      host.stop();
+    }
+    term.reset();
+    artSize = 0;
+    setFontSize(readerSize());
+    wrap = new WordWrap(layout, cells);
+    decoder = new TextDecoder('utf-8');
+    document.body.dataset.input = '';
+    ended.textContent = '';
+    again.hidden = true;
+    told = [];
+    showNote();
+    host = new OstrelHost(screen, clock);
+    const thisHost = host;
+    Object.assign(host, journalFunctions(host));
+    if (firstRun) {
+      firstRun = false;
+      keeper.load().then((bytes) => { continued = bytes; });
+    }
+    term.focus();
+    runEngine(host, {
+      printErr: (text) => {
+        if (host !== thisHost) return;
+        if (text.startsWith('ostrel: ')) tellFromEngine(text); else console.error(text);
+      },
       onExit: (status) => { if (host === thisHost) onExit(status); },
     });
+    showControls();
   }
 
   term.onData((data) => { if (host) host.type(data); });
@@ -291,9 +375,70 @@
   window.addEventListener('unhandledrejection', (event) => { if (isExit(event.reason)) event.preventDefault(); });
   window.addEventListener('error', (event) => { if (isExit(event.error)) event.preventDefault(); });
 
-  again.addEventListener('click', start);
-  save.addEventListener('click', () => {
-    const text = earlier + (host ? host.transcript : '');
+  // ---- Undo, Start over, Play again ---------------------------------------
+
+  // The last answer taken back, or the duel it was a move of: the game is
+  // played again from its save without them.
+  undo.addEventListener('click', () => {
+    const cut = keeper.undoCut();
+    if (cut < 0) return;
+    keeper.cut(cut);
+    start();
+  });
+
+  const confirmation = document.getElementById('confirm-start-over');
+  const keepPlaying = document.getElementById('keep-playing');
+  // The keyboard on the answer that loses nothing.
+  document.getElementById('start-over').addEventListener('click', () => {
+    if (typeof confirmation.showModal === 'function') confirmation.showModal(); else confirmation.setAttribute('open', '');
+    keepPlaying.focus();
+  });
+  keepPlaying.addEventListener('click', () => confirmation.close());
+  document.getElementById('start-anew').addEventListener('click', () => {
+    confirmation.close();
+    keeper.discard();
+    start();
+  });
+  confirmation.addEventListener('close', () => term.focus());
+
+  // A fresh save: a game that stopped at an error kept its own.
+  again.addEventListener('click', () => {
+    keeper.discard();
+    start();
+  });
+
+  // ---- The transcript ---------------------------------------------------
+
+  // The game a reload continued, from its title to where it was saved: its
+  // journal played again by the engine, answers as typed, without waiting.
+  function playedAgain(journal) {
+    const quiet = {write() {}, color() {}, clear() {}, line() {}, waiting() {}, typingEffect: () => false};
+    const replayHost = new OstrelHost(quiet, {now: () => 0, wait: () => Promise.resolve()});
+    replayHost.journalToPlay = () => journal;
+    replayHost.endInput();
+    return new Promise((resolve) => {
+      runEngine(replayHost, {printErr: () => {}, onExit: () => resolve(replayHost.transcript)})
+        .catch(() => resolve(null));
+    });
+  }
+
+  // Everything the page has shown since it was opened, the runs one after
+  // another; when it opened on a saved game, the game before as it was
+  // played, in the place of the screen the continue showed again.
+  async function transcript() {
+    let text = earlier + (host ? host.transcript : '');
+    if (continued) {
+      const before = await playedAgain(continued);
+      // The continue's clear screen and the screen as it stood: the end of
+      // what the game played again shows.
+      const screenShown = before === null ? null : '\f' + before.slice(before.lastIndexOf('\f') + 1);
+      if (screenShown !== null && text.startsWith(screenShown)) text = before + text.slice(screenShown.length);
+    }
+    return text;
+  }
+
+  save.addEventListener('click', async () => {
+    const text = await transcript();
     const link = document.createElement('a');
     link.href = URL.createObjectURL(new Blob([text], {type: 'text/plain;charset=utf-8'}));
     link.download = (document.title || 'story') + ' transcript.txt';
