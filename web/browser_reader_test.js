@@ -302,8 +302,8 @@ function publishInstantStory() {
 }
 
 // 4. Both themes at a phone's size and a desktop's, with a report on the
-// screen and with the settings open: axe-core finds nothing, and the report
-// is plainly red.
+// screen, with the settings open, with Undo enabled and with Start over's
+// question: axe-core finds nothing, and the report is plainly red.
 async function themes(browser, file) {
   for (const viewport of [PHONES[0], DESKTOP]) {
     for (const scheme of ['dark', 'light']) {
@@ -321,6 +321,16 @@ async function themes(browser, file) {
       await page.click('#open-settings');
       const inDialog = await axeViolations(page);
       check(inDialog.length === 0, `${name}, the settings open: axe-core finds nothing`, inDialog.join('\n  '));
+      await page.keyboard.press('Escape');
+      // An answer to undo, then Start over's question.
+      await page.keyboard.type('nowhere\n');
+      await page.waitForFunction(() => !document.getElementById('undo').disabled, {timeout: 10000}).catch(() => {});
+      const withUndo = await axeViolations(page);
+      check(withUndo.length === 0, `${name}, Undo enabled: axe-core finds nothing`, withUndo.join('\n  '));
+      await page.click('#start-over');
+      const asking = await axeViolations(page);
+      check(asking.length === 0 && await page.evaluate(() => document.getElementById('confirm-start-over').open),
+            `${name}, Start over asking: axe-core finds nothing`, asking.join('\n  '));
       check(errors.length === 0, `${name}: no error`, JSON.stringify(errors));
       await page.close();
     }

@@ -23,6 +23,7 @@ const puppeteer = require('puppeteer-core');
 const {storyDir, work, counts, check, publishPage, computerMove, openPage, screenText, screenShows,
        nextAsk, typeLine, longestLine, saveTranscript} = require('./browser_util.js');
 const {readerTests} = require('./browser_reader_test.js');
+const {saveTests} = require('./browser_save_test.js');
 
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 
@@ -276,19 +277,20 @@ async function textNotAscii(browser) {
 }
 
 async function main() {
-  const browser = await puppeteer.launch({
+  const options = {
     executablePath: CHROMIUM,
     headless: true,
-    userDataDir: path.join(work, 'profile'),
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
            '--disable-component-update', '--disable-sync', '--no-first-run'],
-  });
+  };
+  const browser = await puppeteer.launch({...options, userDataDir: path.join(work, 'profile')});
   try {
     await bundledStory(browser);
     await smallStory(browser);
     await storyThatStops(browser);
     await textNotAscii(browser);
     await readerTests(browser);
+    await saveTests(browser, options);
   } catch (e) {
     counts.failures++;
     console.log(`FAILED: ${e.stack || e}`);

@@ -79,9 +79,12 @@ function instrument(fixedSeconds, fast) {
 // Opens a page with the clock fixed at `fixedSeconds` (null: the real one)
 // and, with `fast`, every timer at once. The reader's system asks for
 // `scheme` (dark unless said), at the size `viewport` (puppeteer's default
-// unless given).
-async function openPage(browser, file, fixedSeconds, fast, {scheme = 'dark', viewport} = {}) {
+// unless given); `init` runs in the page before anything else, at every load.
+// The saves of the pages opened from file:// go first, unless `keepSaves`:
+// the story starts at its title.
+async function openPage(browser, file, fixedSeconds, fast, {scheme = 'dark', viewport, init, keepSaves} = {}) {
   const page = await browser.newPage();
+  if (!keepSaves) await clearSaves(page);
   const requests = [];
   const errors = [];
   page.on('request', (r) => requests.push(r.url()));
@@ -89,9 +92,17 @@ async function openPage(browser, file, fixedSeconds, fast, {scheme = 'dark', vie
   page.on('pageerror', (e) => errors.push(e.message));
   await page.emulateMediaFeatures([{name: 'prefers-color-scheme', value: scheme}]);
   if (viewport) await page.setViewport(viewport);
+  if (init) await page.evaluateOnNewDocument(init);
   await page.evaluateOnNewDocument(instrument, fixedSeconds, fast);
   await page.goto('file://' + file);
   return {page, requests, errors};
+}
+
+// Removes every save of the pages opened from file:// (their IndexedDB).
+async function clearSaves(page) {
+  const cdp = await page.createCDPSession();
+  await cdp.send('Storage.clearDataForOrigin', {origin: 'file://', storageTypes: 'indexeddb'});
+  await cdp.detach();
 }
 
 const screenText = (page) => page.evaluate(() => document.querySelector('.xterm-rows').innerText);
@@ -148,5 +159,5 @@ async function saveTranscript(page, name) {
   return null;
 }
 
-module.exports = {publish, storyDir, work, counts, check, publishPage, computerMove, openPage,
+module.exports = {publish, storyDir, work, counts, check, publishPage, computerMove, openPage, clearSaves,
                   screenText, screenShows, nextAsk, typeLine, longestLine, saveTranscript};

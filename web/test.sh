@@ -31,8 +31,18 @@ fi
 node "$src/web/wrap_test.js" || failed=1
 
 echo "== saving and continuing in the web build (Node)"
+# With the native engine too: the same journal, continued alike.
+native=()
+fixed_time=$build/tests/libfixed_time.so
+if [ -x "$build/ostrel" ] && [ -x "$build/ostrel-replay" ] && [ -f "$fixed_time" ]; then
+  native=(--native "$build/ostrel" "$fixed_time" "$build/ostrel-replay"
+          "$src"/tests/scenarios/*/*/ "$src"/docs/examples/*/)
+else
+  echo "SKIPPED: the web build's journal against the native engine's: $build/ostrel," \
+    "$build/ostrel-replay or $fixed_time is not built"
+fi
 node --no-experimental-fetch "$src/web/save_seam_test.js" "$web_build/ostrel-engine.js" \
-  "$src/tests/scenarios/battles/win_with_animations" || failed=1
+  "$src/tests/scenarios/battles/win_with_animations" "${native[@]}" || failed=1
 
 echo "== published pages in Chromium"
 chromium=${CHROMIUM:-$(command -v chromium || true)}
