@@ -27,7 +27,9 @@ const UNKEPT = {
   elsewhere: 'Progress here is no longer kept: this story was opened in another tab or window.',
 };
 
-function writeStory(name, library = LIBRARY) {
+// The test's story, in a directory `name`; `library` and `back` change the
+// library's text and the word that leaves it.
+function writeStory(name, {library = LIBRARY, back = 'south'} = {}) {
   const dir = path.join(work, 'stories', name);
   fs.mkdirSync(dir, {recursive: true});
   fs.writeFileSync(path.join(dir, 'title_screen.ostrel'), `${TITLE_LINE}\n`);
@@ -38,7 +40,7 @@ function writeStory(name, library = LIBRARY) {
     '>>north', '/change_location:', 'Library', '/end',
     '>>east', '/change_battle:', 'Goblin', '/end',
     '|location=Library', '/clear', library, '/get_input',
-    '>>south', '/change_location:', 'Hall', '/end',
+    `>>${back}`, '/change_location:', 'Hall', '/end',
     '>>sleep', '/end_game', '/end',
     '|battle=Goblin',
     '*player_health:', '3', '*PC_health:', '3', '*number_of_moves:', String(MOVES),
@@ -325,18 +327,24 @@ async function changedStory(browser) {
   const file = publishPage(dir, []);
   const {page, errors} = await openPage(browser, file, CLOCK, true);
   let asks = await toHall(page);
-  await typeLine(page, 'north');
-  await nextAsk(page, asks);
+  for (const word of ['north', 'south', 'north']) {
+    await typeLine(page, word);
+    [, asks] = await nextAsk(page, asks);
+  }
   await screenWith(page, LIBRARY);
+  // The library's text new, and its way back another word: the save is
+  // played as far as 'north', and its last two answers are dropped.
   const changed = 'The library, its shelves new.';
-  writeStory('changing', changed);
+  writeStory('changing', {library: changed, back: 'down'});
   publishPage(dir, []);
   await page.reload();
   await nextAsk(page, 0);
-  const note = 'The story has changed since this game was saved; all its answers were played again.';
+  const note = 'The story has changed since this game was saved; its answers were played again as far as they ' +
+    'fit, and 2 were dropped.';
   const screen = await screenWith(page, changed);
   check(screen.includes(changed) && (await state(page)).note === note,
-        'a story changed since its save: replayed, the player told', JSON.stringify({screen, state: await state(page)}));
+        'a story changed since its save: replayed as far as it fits, the player told as the guide says',
+        JSON.stringify({screen, state: await state(page)}));
   await page.reload();
   await nextAsk(page, 0);
   await screenWith(page, changed);
@@ -506,7 +514,20 @@ async function killedBrowser(file, options) {
   }
 }
 
+// The guide quotes what the page says as the page says it.
+function guideQuotes() {
+  const guide = fs.readFileSync(path.join(__dirname, '..', 'docs', 'writing-stories.md'), 'utf8').replace(/\s+/g, ' ');
+  for (const [reason, text] of Object.entries(UNKEPT)) {
+    check(guide.includes(text), `the guide quotes the page's words when storage is ${reason}`, text);
+  }
+  const changed = 'The story has changed since this game was saved; its answers were played again as far as ' +
+    'they fit, and 2 were dropped.';
+  check(guide.includes(changed), 'the guide quotes the page\'s words on a changed story (as changedStory sees them)',
+        changed);
+}
+
 async function saveTests(browser, launchOptions) {
+  guideQuotes();
   const file = publishPage(writeStory('keep'), []);
   const timed = async (name, test) => {
     const start = Date.now();
