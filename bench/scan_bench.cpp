@@ -49,7 +49,6 @@ double NowMs() {
   return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
 }
 
-
 // Runs `argv` in `dir` with standard input from `input` (a file, or
 // /dev/null) and standard output to /dev/null; gives its exit status, and its
 // peak resident memory in kB through `max_rss_kb`.
