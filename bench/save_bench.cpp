@@ -21,6 +21,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "summary.h"
+
 extern char** environ;
 
 namespace {
@@ -28,20 +30,6 @@ namespace {
 struct Times {
   std::vector<double> wall, cpu;
 };
-
-struct Summary {
-  double min = 0, median = 0;
-};
-
-Summary Summarize(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  Summary s;
-  if (values.empty()) return s;
-  s.min = values.front();
-  size_t n = values.size();
-  s.median = n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-  return s;
-}
 
 // Runs ostrel with `option` (none when empty) in `dir`, standard input from
 // `input` and standard output to /dev/null; adds its wall-clock and CPU

@@ -22,6 +22,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "summary.h"
+
 #include "battle.h"
 #include "globals.h"
 #include "keywords.h"
@@ -45,22 +47,6 @@ std::string g_dir;
 double NowMs() {
   using Clock = std::chrono::steady_clock;
   return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
-}
-
-// Minimum and median of a series of times.
-struct Summary {
-  double min = 0;
-  double median = 0;
-};
-
-Summary Summarize(std::vector<double> times) {
-  std::sort(times.begin(), times.end());
-  Summary s;
-  if (times.empty()) return s;
-  s.min = times.front();
-  size_t n = times.size();
-  s.median = n % 2 != 0 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-  return s;
 }
 
 // Runs `argv` in `dir` with standard input from `input` (a file, or

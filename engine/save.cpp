@@ -415,3 +415,18 @@ void SaveAtEndOfInput() {
 journal::SavedScreen* RestoringScreen() {
   return g.mode == Mode::kRestore ? &g.screen : nullptr;
 }
+
+std::string SaveFileStem(const std::string& last, const std::string& whole_path) {
+  std::string name;
+  for (char c : last) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                 c == '-' || c == '_' || c == '.';
+    if (name.size() < 48) name += plain ? c : '_';
+  }
+  if (name.empty() || name[0] == '.') name = "story" + name;
+  journal::Fnv1a hash;
+  hash.Add(whole_path.data(), whole_path.size());
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash.value()));
+  return name + "-" + hex;
+}

@@ -44,4 +44,10 @@ void StoreDiscard(bool for_good);
 // Where the save is, for messages: a path.
 std::string StoreName();
 
+// The file name, without extension, of the save of the story whose canonical
+// path is `whole_path` and whose last component is `last`: a readable name
+// from `last` and a hash of the whole path, so that two copies of a story
+// keep two saves. For the file stores.
+std::string SaveFileStem(const std::string& last, const std::string& whole_path);
+
 #endif  // ENGINE_SAVE_STORE_H_

@@ -86,22 +86,9 @@ bool MakeDirectories(const std::string& path, std::string* err) {
   return true;
 }
 
-// A readable name from the directory's last component, and a hash of its
-// whole path, so that two copies of a story keep two saves.
+// The save's name: see SaveFileStem.
 std::string SaveName(const std::string& canonical) {
-  std::string last = canonical.substr(canonical.rfind('/') + 1);
-  std::string name;
-  for (char c : last) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                 c == '-' || c == '_' || c == '.';
-    if (name.size() < 48) name += plain ? c : '_';
-  }
-  if (name.empty() || name[0] == '.') name = "story" + name;
-  journal::Fnv1a hash;
-  hash.Add(canonical.data(), canonical.size());
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash.value()));
-  return name + "-" + hex;
+  return SaveFileStem(canonical.substr(canonical.rfind('/') + 1), canonical);
 }
 
 // Takes the lock file's lock. A lock file removed and made anew meanwhile (by

@@ -48,23 +48,9 @@ void Close(HANDLE* handle) {
   *handle = INVALID_HANDLE_VALUE;
 }
 
-// A readable name from the directory's last component, and a hash of its
-// whole path, so that two copies of a story keep two saves.
+// The save's name: see SaveFileStem.
 std::wstring SaveName(const fs::path& canonical) {
-  std::string whole = Text(canonical);
-  std::string last = Text(canonical.filename());
-  std::string name;
-  for (char c : last) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                 c == '-' || c == '_' || c == '.';
-    if (name.size() < 48) name += plain ? c : '_';
-  }
-  if (name.empty() || name[0] == '.') name = "story" + name;
-  journal::Fnv1a hash;
-  hash.Add(whole.data(), whole.size());
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash.value()));
-  return fs::path(name + "-" + hex).wstring();
+  return fs::path(SaveFileStem(Text(canonical.filename()), Text(canonical))).wstring();
 }
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
