@@ -353,8 +353,9 @@ async function changedStory(browser) {
   await page.close();
 }
 
-// 5. Storage refused at once, refused later, failing in the middle of a game:
-// the page plays on, and says once that progress is not kept.
+// 5. Storage refused at once, refused later, never answering, failing in the
+// middle of a game: the page plays on, and says once that progress is not
+// kept.
 async function storageRefused(browser, file) {
   const refusals = {
     'no IndexedDB': () => {
@@ -366,6 +367,10 @@ async function storageRefused(browser, file) {
         Promise.resolve().then(() => request.onerror && request.onerror(new Event('error')));
         return request;
       };
+    },
+    // The page waits for it a few seconds, then plays on.
+    'an open that never answers': () => {
+      IDBFactory.prototype.open = () => ({});
     },
     'writes that fail': () => {
       const put = IDBObjectStore.prototype.put;

@@ -24,6 +24,7 @@ const SAVES = 'saves';
 const PARTS = 'parts';
 const WHOLE_LIMIT = 64 * 1024;
 const MAX_PARTS = 256;
+const OPEN_WAIT_MS = 3000;
 
 // What the engine's records are, by their first byte.  ORDER KINDS: journal.h
 const KIND_HEADER = 0x48;  // H
@@ -245,13 +246,27 @@ class SaveKeeper {
 
   openDatabase() {
     return new Promise((resolve) => {
+      let settled = false;
+      const settle = (db) => {
+        if (settled) {
+          if (db) db.close();
+          return;
+        }
+        settled = true;
+        if (!db) this.giveUp('refused');
+        resolve(db);
+      };
       let request;
       try {
         request = this.storage().open(SAVE_DATABASE, 1);
       } catch (e) {
-        this.giveUp('refused');
-        resolve(null);
+        settle(null);
         return;
+      }
+      // A browser whose storage never answers must not hold the story back:
+      // after OPEN_WAIT_MS it plays without it.
+      if (typeof AbortSignal !== 'undefined' && typeof AbortSignal.timeout === 'function') {
+        AbortSignal.timeout(OPEN_WAIT_MS).addEventListener('abort', () => settle(null));
       }
       request.onupgradeneeded = () => {
         const db = request.result;
@@ -265,12 +280,9 @@ class SaveKeeper {
         // The browser closed it (its data cleared): nothing more is kept.
         db.onclose = () => this.giveUp('refused');
         db.onversionchange = () => db.close();
-        resolve(db);
+        settle(db);
       };
-      request.onerror = () => {
-        this.giveUp('refused');
-        resolve(null);
-      };
+      request.onerror = () => settle(null);
     });
   }
 
