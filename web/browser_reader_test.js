@@ -312,6 +312,9 @@ async function themes(browser, file) {
       await page.waitForFunction(() => document.body.dataset.input === 'key', {timeout: 10000});
       check(await page.evaluate(() => document.documentElement.dataset.theme) === scheme,
             `${name}: the theme the system asks for`);
+      // The terminal draws the report a frame after the engine wrote it.
+      await page.waitForFunction(() => Array.from(document.querySelectorAll('.xterm-rows span'))
+        .some((s) => s.textContent.includes('Error:')), {timeout: 5000}).catch(() => {});
       const colours = await reportColours(page);
       const ratio = colours && contrast(colours.red, colours.back);
       check(colours && colours.red[0] > 150 && colours.red[1] < 100 && colours.red[2] < 100 && ratio >= 4.5,
