@@ -21,7 +21,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "summary.h"
+#include "bench_util.h"
 
 extern char** environ;
 
@@ -58,16 +58,6 @@ bool Run(const std::string& ostrel, const std::string& option, const std::string
   times->cpu.push_back(usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 +
                        usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) {
-    std::perror(path.c_str());
-    std::exit(2);
-  }
-  std::fwrite(contents.data(), 1, contents.size(), f);
-  std::fclose(f);
 }
 
 // The size of the one save in `dir`.

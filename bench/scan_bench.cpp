@@ -22,7 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "summary.h"
+#include "bench_util.h"
 
 #include "battle.h"
 #include "globals.h"
@@ -75,16 +75,6 @@ int Run(const std::vector<std::string>& argv, const std::string& dir = "",
   wait4(pid, &status, 0, &usage);
   if (max_rss_kb != nullptr) *max_rss_kb = usage.ru_maxrss;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) {
-    std::perror(path.c_str());
-    std::exit(2);
-  }
-  std::fwrite(contents.data(), 1, contents.size(), f);
-  std::fclose(f);
 }
 
 // Text lines of `length` bytes, the line feed included, making about
