@@ -114,18 +114,12 @@ void Game::print() {
 
 void Game::printWithTypingEffect() {
   // Asked once a line: a reader who turns the effect off or on meanwhile
-  // sees the change from the next line.
-  if (!g_typing_effect || !TermTypingEffect()) {
+  // sees the change from the next line. A restored screen is shown at once.
+  if (!g_typing_effect || RestoringScreen() != nullptr || !TermTypingEffect()) {
     print();
     return;
   }
   OnLineShown();
-  if (RestoringScreen() != nullptr) {
-    // A restored screen is shown at once.
-    Write(line);
-    Write("\n");
-    return;
-  }
   // One character is a whole UTF-8 sequence, so every letter keeps the pace.
   for (size_t i = 0; i < line.size();) {
     size_t length = Utf8CharLength(line, i);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "console.h"
@@ -78,11 +80,16 @@ std::uint64_t StoryHash(const std::string& dir) {
     unsigned char present = file != nullptr ? 1 : 0;
     hash.Add(&present, 1);
     if (file == nullptr) continue;
-    // The length comes before the bytes: one pass counts, one hashes.
-    std::uint64_t length = 0;
-    for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0;) length += n;
+    // The length comes before the bytes: the file system tells it, so the
+    // bytes are read once. Where it cannot, one pass counts them first.
+    std::error_code error;
+    std::uint64_t length = std::filesystem::file_size(path, error);
+    if (error) {
+      length = 0;
+      for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0;) length += n;
+      std::rewind(file);
+    }
     hash.AddUint64(length);
-    std::rewind(file);
     for (std::uint64_t left = length; left > 0;) {
       size_t n = std::fread(buffer.data(), 1, static_cast<size_t>(std::min<std::uint64_t>(
                                                   buffer.size(), left)), file);
